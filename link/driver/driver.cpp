@@ -1,0 +1,1 @@
+// frame driver API (in progress)

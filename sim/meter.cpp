@@ -1,0 +1,1 @@
+// device model (in progress)
