@@ -4,7 +4,9 @@
 // caller checks that the field lies inside its buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace wendrel {
@@ -44,6 +46,21 @@ std::string GetHartUnit(int code);
 // Name of a HART manufacturer identification code; unnamed codes give
 // "Unknown (<code>)".
 std::string GetHartVendor(int code);
+
+// One row of the unit and manufacturer tables.
+struct CodeText {
+    int code;
+    const char* text;
+};
+// Text of `code` in `table` (sorted by code), or "Unknown (<code>)".
+std::string LookupCodeText(std::span<const CodeText> table, int code);
+// What LookupCodeText needs of a table; checked at compile time.
+constexpr bool CodesStrictlyAscending(std::span<const CodeText> table) {
+    for (size_t i = 1; i < table.size(); ++i) {
+        if (table[i - 1].code >= table[i].code) return false;
+    }
+    return true;
+}
 
 // Binary digits of the low `bits` bits of value, most significant first: IntToBin(10) = "00001010".
 std::string IntToBin(uint32_t value, int bits = 8);
