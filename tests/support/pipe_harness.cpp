@@ -1,0 +1,103 @@
+#include "tests/support/pipe_harness.h"
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+PipeHarness::PipeHarness(int port) : port_(port), masterEnd_(pipe_.takeA()), deviceEnd_(pipe_.takeB()) {
+    deviceEnd_->setIncomingHook([this](const std::vector<uint8_t>& bytes) {
+        Responder responder;
+        {
+            std::lock_guard lock(mutex_);
+            written_.push_back(bytes);
+            responder = responder_;
+        }
+        if (!responder) return;
+        for (auto& a : responder(bytes)) inject(a.bytes, a.delayMs);
+    });
+    wendrel::SetTransportFactory([this](int port, int, std::string* error) -> std::unique_ptr<wendrel::Transport> {
+        std::lock_guard lock(mutex_);
+        if (port != port_ || !masterEnd_) {
+            *error = "no such port in this test";
+            return nullptr;
+        }
+        return std::move(masterEnd_);
+    });
+    deliverer_ = std::thread([this] { deliverLoop(); });
+}
+
+PipeHarness::~PipeHarness() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    deliverer_.join();
+    wendrel::SetTransportFactory(nullptr);
+}
+
+void PipeHarness::setResponder(Responder responder) {
+    std::lock_guard lock(mutex_);
+    responder_ = std::move(responder);
+}
+
+std::vector<std::vector<uint8_t>> PipeHarness::written() const {
+    std::lock_guard lock(mutex_);
+    return written_;
+}
+
+size_t PipeHarness::writeCount() const {
+    std::lock_guard lock(mutex_);
+    return written_.size();
+}
+
+void PipeHarness::inject(const std::vector<uint8_t>& bytes, int delayMs) {
+    if (bytes.empty()) return;
+    if (delayMs <= 0) {
+        deviceEnd_->write(bytes.data(), bytes.size(), 0);
+        return;
+    }
+    std::lock_guard lock(mutex_);
+    scheduled_.emplace(std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs), bytes);
+    wake_.notify_all();
+}
+
+void PipeHarness::unplug() { deviceEnd_->close(); }
+
+int32_t PipeHarness::registerDriver(wendrel::MessageTarget* target, int mode) {
+    wendrel::DriverRegistration reg;
+    reg.window = target;
+    reg.port = port_;
+    reg.mode = mode;
+    int32_t handle = -1;
+    wendrel::HART_RegisterDriver(&reg, &handle);
+    return handle;
+}
+
+void PipeHarness::deliverLoop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (scheduled_.empty()) {
+            wake_.wait(lock);
+            continue;
+        }
+        auto first = scheduled_.begin();
+        if (wake_.wait_until(lock, first->first) == std::cv_status::timeout || first->first <= std::chrono::steady_clock::now()) {
+            first = scheduled_.begin();
+            if (first == scheduled_.end() || first->first > std::chrono::steady_clock::now()) continue;
+            auto bytes = std::move(first->second);
+            scheduled_.erase(first);
+            lock.unlock();
+            deviceEnd_->write(bytes.data(), bytes.size(), 0);
+            lock.lock();
+        }
+    }
+}
+
+std::vector<uint8_t> hex(const char* text) {
+    std::vector<uint8_t> out;
+    EXPECT_TRUE(wendrel::fromHex(text, out)) << "bad hex: " << text;
+    return out;
+}
+
+}  // namespace testsupport
