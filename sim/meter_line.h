@@ -39,12 +39,15 @@ struct FaultCounts {
     int noAnswer = 0, badChecksum = 0, busy = 0, late = 0, noise = 0;
 };
 
+// Bytes the meter puts on the line, and when.
+struct Transmission {
+    std::vector<uint8_t> bytes;  // wire bytes, preambles included
+    int delayMs = 0;             // from the end of the request (or, for a burst, of the last frame)
+};
+
 class MeterLine {
 public:
-    struct Transmission {
-        std::vector<uint8_t> bytes;  // wire bytes, preambles included
-        int delayMs = 0;             // from the end of the request (or, for a burst, of the last frame)
-    };
+    using Transmission = corvane::sim::Transmission;
 
     MeterLine(Meter& meter, FaultOptions faults = {}, int lineMode = 0);
 

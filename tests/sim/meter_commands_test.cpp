@@ -1,5 +1,6 @@
 // The meter's commands seen from the link: request frames in, reply bytes out.
 #include <cmath>
+#include <random>
 
 #include "sim_test_util.h"
 
@@ -278,6 +279,38 @@ TEST(MeterBurst, BurstModeMarksRepliesAndMakesBurstFrames) {
     t.send(109, "00");
     EXPECT_FALSE(t.meter.burstFrame());
     EXPECT_EQ(t.meter.handle(request(0))->address[0], 0xBD);
+}
+
+}  // namespace
+}  // namespace corvane::sim::test
+
+namespace corvane::sim::test {
+namespace {
+
+// Any command with any data: a well-formed reply or silence, never a crash,
+// and error replies carry no data.
+TEST(MeterRobustness, ArbitraryRequestsGetWellFormedReplies) {
+    TestMeter t;
+    std::mt19937 random(3);
+    for (int round = 0; round < 3; ++round) {
+        for (int command = 0; command < 256; ++command) {
+            std::vector<uint8_t> data(random() % 30);
+            for (auto& b : data) b = static_cast<uint8_t>(random());
+            auto reply = t.meter.handle(wendrel::makeRequestLong(t.meter.state().uniqueId(),
+                                                                 static_cast<uint8_t>(command), data));
+            t.now += 0.25;
+            if (!reply) {
+                EXPECT_EQ(command, 11);
+                continue;
+            }
+            EXPECT_EQ(reply->command, command);
+            const uint8_t code = reply->responseCode();
+            if (code != 0 && code != 14) {
+                EXPECT_TRUE(reply->payload().empty()) << command;
+            }
+            EXPECT_LE(wendrel::encodeFrame(*reply, 0).size(), 8u + 2 + 255);
+        }
+    }
 }
 
 }  // namespace
