@@ -203,6 +203,7 @@ void LinkMaster::postMonitor(const std::vector<uint8_t>& bytes, MonitorOrigin or
 }
 
 void LinkMaster::applyLineRate() {
+    if (lost_) return;
     const int wanted = BitRateOfMode(config().mode);
     if (wanted == appliedBitRate_) return;
     if (!transport_->setBitRate(wanted))

@@ -264,13 +264,18 @@ TEST_F(DriverTest, MonitorSeesBothDirectionsAndDamagedFrames) {
 }
 
 TEST_F(DriverTest, MasterWaitsForAFrameOnTheLineToEnd) {
+    DriverConfig c;
+    HART_GetConfiguration(handle, &c);
+    c.mode = 0;  // 1200 bit/s: the frame may pause a few character times between bytes
+    HART_SetConfiguration(handle, &c);
     answerEveryRequestWith(kCmd1Reply);
+    transact(shortRequest(1));  // the new line rate is in force once a request has run
     line.inject(hex("FF FF FF 06 00 01"));  // another station's frame has begun
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
     auto r = shortRequest(1);
     HART_SendRequest(handle, &r, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(line.writeCount(), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(line.writeCount(), 1u);
     line.inject(hex("07 00 00 11 42 C8 00 00 9B"));  // it ends
     auto done = client.take(WM_HART_REPLY);
     ASSERT_TRUE(done);
@@ -284,10 +289,10 @@ TEST_F(DriverTest, WithABurstDeviceTheMasterSendsOnlyAfterABurstFrame) {
     auto note = client.take(WM_HART_NOTIFY);
     ASSERT_TRUE(note);
     EXPECT_EQ(note->wParam, NotifyBurstDevice);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // the grant window after it has passed
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the grant window after it has passed
     auto r = shortRequest(1);
     HART_SendRequest(handle, &r, 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(line.writeCount(), 0u) << "sent while a burst device owns the line";
     line.inject(burst);
     auto done = client.take(WM_HART_REPLY);

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Configures and builds. BUILD_DIR (default build) and SANITIZE=1 for an
+# AddressSanitizer and UndefinedBehaviorSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR="${BUILD_DIR:-build}"
+SANITIZE_FLAG=OFF
+[ "${SANITIZE:-0}" = "1" ] && SANITIZE_FLAG=ON
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCORVANE_SANITIZE="$SANITIZE_FLAG" >/dev/null
+cmake --build "$BUILD_DIR" -j2
