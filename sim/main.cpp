@@ -298,7 +298,7 @@ private:
         auto consider = [&](TimePoint t) {
             if (!wake || t < *wake) wake = t;
         };
-        if (!outgoing_.empty()) consider(pace_ ? slot(outgoing_.front(), outgoing_.front().sent) : outgoing_.front().start);
+        if (!outgoing_.empty()) consider(pace_ ? slot(outgoing_.front(), outgoing_.front().sent + 1) : outgoing_.front().start);
         if (frameOpen()) consider(lastByteAt_ + std::chrono::duration_cast<SteadyClock::duration>(gap_));
         if (burstWanted()) consider(lineFreeAt_ + std::chrono::duration_cast<SteadyClock::duration>(burstQuiet_));
         if (!wake) return -1;
@@ -348,8 +348,10 @@ private:
             if (now < o.start) return;
             if (o.sent == 0) pty_.dropStaleData();
             if (pace_) {
-                // Absolute slots: a late wake-up sends every byte now due, so no drift builds up.
-                while (o.sent < o.bytes.size() && now >= slot(o, o.sent)) pty_.write(&o.bytes[o.sent++], 1);
+                // A receiver has a byte once its stop bit is through: byte i arrives at
+                // the end of its slot. Absolute slots: a late wake-up sends every byte
+                // now due, so no drift builds up.
+                while (o.sent < o.bytes.size() && now >= slot(o, o.sent + 1)) pty_.write(&o.bytes[o.sent++], 1);
                 if (o.sent < o.bytes.size()) return;
                 lineFreeAt_ = std::max(lineFreeAt_, slot(o, o.bytes.size()));
             } else {
