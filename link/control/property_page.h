@@ -1,0 +1,16 @@
+// The control's property page "General", shown by the properties verb.
+#pragma once
+
+#include <QWidget>
+
+namespace fenwire {
+
+class CKvFenwirePropPage : public QWidget {
+public:
+    explicit CKvFenwirePropPage(QWidget* parent = nullptr);
+};
+
+// Shows the page in a modal property frame with one tab.
+void showPropertyPage(QWidget* parent);
+
+}  // namespace fenwire

@@ -1,0 +1,176 @@
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QUrl>
+#include <QWidget>
+
+namespace platform {
+
+namespace {
+
+struct ButtonSet {
+    int buttons;
+    QList<int> answers;
+};
+
+// The classic button sets, each in display order.
+const QList<ButtonSet>& buttonSets() {
+    static const QList<ButtonSet> sets = {
+        {vbOKOnly, {vbOK}},
+        {vbOKCancel, {vbOK, vbCancel}},
+        {vbAbortRetryIgnore, {vbAbort, vbRetry, vbIgnore}},
+        {vbYesNoCancel, {vbYes, vbNo, vbCancel}},
+        {vbYesNo, {vbYes, vbNo}},
+        {vbRetryCancel, {vbRetry, vbCancel}},
+    };
+    return sets;
+}
+
+bool isButtonSet(int buttons) {
+    for (const ButtonSet& set : buttonSets())
+        if (set.buttons == buttons) return true;
+    return false;
+}
+
+QMessageBox::Icon qtIcon(int icon) {
+    switch (icon) {
+    case vbCritical: return QMessageBox::Critical;
+    case vbQuestion: return QMessageBox::Question;
+    case vbExclamation: return QMessageBox::Warning;
+    case vbInformation: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+QMessageBox::ButtonRole qtRole(int answer) {
+    switch (answer) {
+    case vbOK:
+    case vbYes: return QMessageBox::YesRole;
+    case vbNo: return QMessageBox::NoRole;
+    case vbCancel:
+    case vbAbort: return QMessageBox::RejectRole;
+    default: return QMessageBox::ActionRole;
+    }
+}
+
+// Where the help pages shipped with the program are looked for.
+QStringList helpDirectories() {
+    QStringList dirs;
+    const QString fromEnvironment = qEnvironmentVariable("CORVANE_HELP_DIR");
+    if (!fromEnvironment.isEmpty()) dirs << fromEnvironment;
+    const QString appDir = QCoreApplication::applicationDirPath();
+    dirs << appDir + "/help" << appDir + "/../share/corvane/help";
+    return dirs;
+}
+
+class QtBackend final : public Backend {
+public:
+    int messageBox(const MessageBoxRequest& request) override {
+        QMessageBox box(qtIcon(request.icon), request.title, request.text, QMessageBox::NoButton,
+                        QApplication::activeWindow());
+        QList<QPair<QAbstractButton*, int>> pressed;
+        const QList<int> answers = answersOf(request.buttons);
+        for (int answer : answers) {
+            QPushButton* button = box.addButton(answerText(answer), qtRole(answer));
+            pressed.append({button, answer});
+        }
+        box.setDefaultButton(static_cast<QPushButton*>(pressed.first().first));
+        // Escape gives Cancel where there is one, else the only button.
+        for (const auto& [button, answer] : pressed)
+            if (answer == vbCancel || answers.size() == 1) box.setEscapeButton(button);
+        box.exec();
+        for (const auto& [button, answer] : pressed)
+            if (box.clickedButton() == button) return answer;
+        return answers.contains(vbCancel) ? vbCancel : answers.first();
+    }
+
+    int showModal(QDialog& dialog) override { return dialog.exec(); }
+
+    void showModeless(QWidget& window) override {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    }
+
+    void pushBusyPointer() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    void popBusyPointer() override { QApplication::restoreOverrideCursor(); }
+    void processEvents() override { QCoreApplication::processEvents(); }
+
+    bool openHelp(const QString& topic) override {
+        for (const QString& dir : helpDirectories()) {
+            const QFileInfo page(QDir(dir), topic + ".html");
+            if (page.isFile()) return QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
+        }
+        MsgBox("The help page \"" + topic + "\" is not installed.", vbOKOnly, vbInformation);
+        return false;
+    }
+};
+
+Backend* installed = nullptr;
+
+}  // namespace
+
+QList<int> answersOf(int buttons) {
+    for (const ButtonSet& set : buttonSets())
+        if (set.buttons == buttons) return set.answers;
+    return buttonSets().first().answers;
+}
+
+QString answerText(int answer) {
+    switch (answer) {
+    case vbOK: return QStringLiteral("OK");
+    case vbCancel: return QStringLiteral("Cancel");
+    case vbAbort: return QStringLiteral("Abort");
+    case vbRetry: return QStringLiteral("Retry");
+    case vbIgnore: return QStringLiteral("Ignore");
+    case vbYes: return QStringLiteral("Yes");
+    case vbNo: return QStringLiteral("No");
+    default: return QString();
+    }
+}
+
+Backend& qtBackend() {
+    static QtBackend backend;
+    return backend;
+}
+
+Backend& backend() { return installed ? *installed : qtBackend(); }
+
+Backend& installBackend(Backend& b) {
+    Backend& previous = backend();
+    installed = &b;
+    return previous;
+}
+
+void uninstallBackend(Backend& b) {
+    if (installed == &b) installed = nullptr;
+}
+
+QString applicationTitle() { return QGuiApplication::applicationDisplayName(); }
+
+int MsgBox(const QString& text, int buttons, int icon, const QString& title) {
+    // The classic style value carries buttons in its low bits and the icon above them.
+    constexpr int kButtonBits = 0x07;
+    constexpr int kIconBits = 0x70;
+    const int style = buttons | icon;
+    MessageBoxRequest request;
+    request.text = text;
+    request.title = title.isEmpty() ? applicationTitle() : title;
+    request.buttons = isButtonSet(style & kButtonBits) ? (style & kButtonBits) : vbOKOnly;
+    request.icon = style & kIconBits;
+    if (qtIcon(request.icon) == QMessageBox::NoIcon) request.icon = vbNoIcon;
+    return backend().messageBox(request);
+}
+
+int showModal(QDialog& dialog) { return backend().showModal(dialog); }
+void showModeless(QWidget& window) { backend().showModeless(window); }
+void DoEvents() { backend().processEvents(); }
+bool openHelp(const QString& topic) { return backend().openHelp(topic); }
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+// A backend for tests: records every message box, modal dialog, help request
+// and busy pointer, answers from queues, and never blocks.
+#pragma once
+
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+class ScriptedBackend : public Backend {
+public:
+    struct MessageBoxRecord {
+        QString text;
+        QString title;
+        int buttons = vbOKOnly;
+        int icon = vbNoIcon;
+        int answer = 0;
+    };
+    struct DialogRecord {
+        QString title;
+        QString objectName;
+        int result = 0;
+    };
+    // Decides the answer to one message box; runs while the box is "open".
+    using BoxAction = std::function<int(const MessageBoxRequest&)>;
+    // Inspects or drives a modal dialog while it is open.
+    using DialogAction = std::function<void(QDialog&)>;
+
+    // The next message box is answered with `answer`; without a queued
+    // answer a box gets its first button (OK, Yes, Abort, Retry).
+    void queueAnswer(int answer);
+    void queueAnswer(BoxAction action);
+    // The next modal dialog is closed with `result`; without a queued entry
+    // it is accepted.
+    void queueDialogResult(int result);
+    // The next modal dialog is shown, handed to `action`, and then closed:
+    // with `result` if given, else with the result the dialog set itself
+    // (say the action clicked its OK button), else accepted.
+    void queueDialog(DialogAction action, std::optional<int> result = std::nullopt);
+
+    const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
+    const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
+    const std::vector<QString>& windowsShown() const { return modeless_; }
+    const QStringList& helpRequests() const { return help_; }
+    int busyDepth() const { return busyDepth_; }
+    int busyPointersShown() const { return busyShown_; }
+    int eventPumps() const { return pumps_; }
+    size_t pendingAnswers() const { return answers_.size(); }
+    size_t pendingDialogs() const { return dialogScripts_.size(); }
+    void clear();
+
+    int messageBox(const MessageBoxRequest& request) override;
+    int showModal(QDialog& dialog) override;
+    void showModeless(QWidget& window) override;
+    void pushBusyPointer() override;
+    void popBusyPointer() override;
+    void processEvents() override;
+    bool openHelp(const QString& topic) override;
+
+private:
+    struct DialogScript {
+        DialogAction action;
+        std::optional<int> result;
+    };
+    std::deque<BoxAction> answers_;
+    std::deque<DialogScript> dialogScripts_;
+    std::vector<MessageBoxRecord> boxes_;
+    std::vector<DialogRecord> dialogs_;
+    std::vector<QString> modeless_;
+    QStringList help_;
+    int busyDepth_ = 0;
+    int busyShown_ = 0;
+    int pumps_ = 0;
+};
+
+}  // namespace platform
