@@ -11,6 +11,18 @@ ReplyWriter& ReplyWriter::u8(uint8_t value) {
     return *this;
 }
 
+ReplyWriter& ReplyWriter::u16(uint16_t value) {
+    bytes_.push_back(static_cast<uint8_t>(value >> 8));
+    bytes_.push_back(static_cast<uint8_t>(value));
+    return *this;
+}
+
+ReplyWriter& ReplyWriter::i32(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    for (int shift = 24; shift >= 0; shift -= 8) bytes_.push_back(static_cast<uint8_t>(bits >> shift));
+    return *this;
+}
+
 ReplyWriter& ReplyWriter::u24(uint32_t value) {
     bytes_.push_back(static_cast<uint8_t>(value >> 16));
     bytes_.push_back(static_cast<uint8_t>(value >> 8));
@@ -52,6 +64,12 @@ std::string RequestReader::packed(size_t offset, size_t bytes) const {
     if (offset >= data_.size()) return {};
     const size_t available = std::min(bytes, data_.size() - offset);
     return unpackAscii(data_.data() + offset, available);
+}
+
+std::string RequestReader::packedText(size_t offset, size_t bytes) const {
+    std::string text = packed(offset, bytes);
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
 }
 
 std::vector<uint8_t> packAscii(const std::string& text, size_t bytes) {

@@ -15,7 +15,9 @@ namespace corvane::sim {
 class ReplyWriter {
 public:
     ReplyWriter& u8(uint8_t value);
+    ReplyWriter& u16(uint16_t value);
     ReplyWriter& u24(uint32_t value);
+    ReplyWriter& i32(int32_t value);
     ReplyWriter& f32(float value);
     // `text` packed into exactly `bytes` bytes (4 characters per 3 bytes),
     // blank padded or cut.
@@ -37,6 +39,8 @@ public:
     uint32_t u24(size_t offset) const;
     float f32(size_t offset) const;
     std::string packed(size_t offset, size_t bytes) const;
+    // The same without the blanks that pad it on the right.
+    std::string packedText(size_t offset, size_t bytes) const;
 
 private:
     const std::vector<uint8_t>& data_;

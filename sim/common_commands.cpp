@@ -1,5 +1,5 @@
-// Common-practice commands: damping, range, fixed current and trims, units,
-// variable assignments, preambles and burst mode.
+// Common-practice commands: damping, range, non-volatile memory, fixed current
+// and trims, units, variable assignments, preambles and burst mode.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -16,12 +16,8 @@ constexpr float kZeroTrimTolerance = 1.5f;  // mA a reading may stray from the t
 constexpr float kGainTrimTolerance = 2.5f;
 constexpr std::array<uint8_t, 3> kBurstCommands{1, 2, 3};
 
-// 0 when lowest <= value <= highest, else the response code; NaN is too large.
-uint8_t rangeCode(float value, float lowest, float highest) {
-    if (value < lowest) return rc::kValueTooSmall;
-    if (!(value <= highest)) return rc::kValueTooLarge;
-    return rc::kSuccess;
-}
+constexpr uint8_t kSaveConfiguration = 0;
+constexpr uint8_t kRestoreConfiguration = 1;
 
 // Changes a variable's unit, carrying its limits (and the range, for the PV)
 // over to the new unit so they keep their meaning.
@@ -84,14 +80,40 @@ CommandReply resetConfigurationChanged(CommandContext& c) {
     return CommandReply::ok({});
 }
 
+CommandReply controlNonVolatileMemory(CommandContext& c) {
+    const uint8_t action = c.request.u8(0);
+    if (action == kSaveConfiguration) {
+        c.memory.saved = c.state;
+    } else if (action == kRestoreConfiguration) {
+        restoreConfiguration(c.state, c.memory.saved);
+    } else {
+        return CommandReply::error(rc::kInvalidSelection);
+    }
+    c.state.configChanged = false;  // working and saved configuration agree now
+    return CommandReply::ok({action});
+}
+
+// The meter resets to its factory configuration, in working and in
+// non-volatile memory alike; a reset also ends a fixed current.
+CommandReply restoreFactoryConfiguration(CommandContext& c) {
+    restoreConfiguration(c.state, c.memory.factory);
+    c.state.runtime.fixedCurrent = 0;
+    c.state.configChanged = false;
+    c.memory.saved = c.state;
+    return CommandReply::ok({});
+}
+
+// Leaving fixed current is always allowed; entering it is a loop test that
+// needs edit mode.
 CommandReply enterFixedCurrent(CommandContext& c) {
     const float level = c.request.f32(0);
     if (level != 0) {
+        if (!c.state.acceptsConfiguration()) return CommandReply::error(rc::kInWriteProtectMode);
         if (c.state.multidrop()) return CommandReply::error(rc::kInMultidropMode);
         if (const auto code = rangeCode(level, kLowestFixedCurrent, kHighestFixedCurrent))
             return CommandReply::error(code);
     }
-    c.state.fixedCurrent = level;
+    c.state.runtime.fixedCurrent = level;
     return CommandReply::ok(ReplyWriter().f32(level).take());
 }
 
@@ -166,22 +188,30 @@ CommandReply writeBurstMode(CommandContext& c) {
 }
 
 constexpr std::array kCommonPractice{
-    CommandEntry{34, 4, true, writeDamping},
-    CommandEntry{35, 9, true, writeRangeValues},
-    CommandEntry{38, 0, false, resetConfigurationChanged},
-    CommandEntry{40, 4, false, enterFixedCurrent},
-    CommandEntry{44, 1, true, writePrimaryVariableUnit},
-    CommandEntry{45, 4, true, trimZero},
-    CommandEntry{46, 4, true, trimGain},
-    CommandEntry{48, 0, false, readAdditionalStatus},
-    CommandEntry{50, 0, false, readVariableAssignments},
-    CommandEntry{53, 2, true, writeVariableUnit},
-    CommandEntry{59, 1, true, writePreambles},
-    CommandEntry{108, 1, true, writeBurstCommand},
-    CommandEntry{109, 1, true, writeBurstMode},
+    CommandEntry{34, 4, Access::Configure, writeDamping},
+    CommandEntry{35, 9, Access::Configure, writeRangeValues},
+    CommandEntry{38, 0, Access::Operate, resetConfigurationChanged},
+    CommandEntry{39, 1, Access::Memory, controlNonVolatileMemory},
+    CommandEntry{40, 4, Access::Operate, enterFixedCurrent},
+    CommandEntry{42, 0, Access::Memory, restoreFactoryConfiguration},
+    CommandEntry{44, 1, Access::Configure, writePrimaryVariableUnit},
+    CommandEntry{45, 4, Access::Configure, trimZero},
+    CommandEntry{46, 4, Access::Configure, trimGain},
+    CommandEntry{48, 0, Access::Read, readAdditionalStatus},
+    CommandEntry{50, 0, Access::Read, readVariableAssignments},
+    CommandEntry{53, 2, Access::Configure, writeVariableUnit},
+    CommandEntry{59, 1, Access::Configure, writePreambles},
+    CommandEntry{108, 1, Access::Configure, writeBurstCommand},
+    CommandEntry{109, 1, Access::Configure, writeBurstMode},
 };
 
 }  // namespace
+
+uint8_t rangeCode(float value, float lowest, float highest) {
+    if (value < lowest) return rc::kValueTooSmall;
+    if (!(value <= highest)) return rc::kValueTooLarge;
+    return rc::kSuccess;
+}
 
 std::span<const CommandEntry> commonPracticeCommands() { return kCommonPractice; }
 

@@ -10,11 +10,16 @@ namespace corvane::sim {
 namespace {
 
 constexpr uint8_t kIdentifyByTag = 11;
+constexpr uint8_t kStatusMalfunction = 0x80;
 constexpr uint8_t kStatusConfigChanged = 0x40;
 constexpr uint8_t kStatusCurrentFixed = 0x08;
 constexpr uint8_t kStatusCurrentSaturated = 0x04;
 constexpr uint8_t kStatusPvOutOfLimits = 0x01;
 constexpr uint8_t kAddressFlagBits = wendrel::kPrimaryMasterBit | wendrel::kBurstBit;
+// The totalizer integrates the flow in steps of at most this, and in no more
+// steps than the second figure (a long jump of a test clock stays cheap).
+constexpr double kTotalizerStepSeconds = 1.0;
+constexpr double kMostTotalizerSteps = 3600;
 
 Meter::Clock steadyClock() {
     const auto start = std::chrono::steady_clock::now();
@@ -29,8 +34,10 @@ bool rc::isWarning(uint8_t code) {
 
 Meter::Meter() : Meter(steadyClock()) {}
 
-Meter::Meter(Clock clock) : clock_(clock ? std::move(clock) : steadyClock()), state_(defaultMeterState()) {
-    for (auto table : {universalCommands(), commonPracticeCommands()})
+Meter::Meter(Clock clock)
+    : clock_(clock ? std::move(clock) : steadyClock()), state_(defaultMeterState()), memory_{state_, state_} {
+    for (auto table : {universalCommands(), commonPracticeCommands(), deviceSetupCommands(), propertyTableCommands(),
+                       serviceCommands()})
         for (const auto& entry : table) commands_[entry.number] = &entry;
 }
 
@@ -41,19 +48,40 @@ void Meter::setClock(Clock clock) {
 
 bool Meter::loadProfile(const std::string& path, std::string* error) {
     if (!applyProfile(path, state_, error)) return false;
-    sampled_ = false;
+    afterProfileChange();
     return true;
 }
 
 bool Meter::setValue(const std::string& key, const std::string& value, std::string* error) {
     if (!applySetting(state_, key, value, error)) return false;
-    sampled_ = false;
+    afterProfileChange();
     return true;
+}
+
+void Meter::afterProfileChange() {
+    memory_ = {state_, state_};
+    sampled_ = false;
+}
+
+void Meter::advanceTotalizer(double from, double to) {
+    if (!state_.runtime.totalizerRunning || !(to > from)) return;
+    const auto index = static_cast<size_t>(state_.totalizedVariable());
+    auto rate = [&](double t) { return deviceVariables(state_, meteredVolumeFlow(state_, t), t)[index]; };
+    const double steps = std::clamp(std::ceil((to - from) / kTotalizerStepSeconds), 1.0, kMostTotalizerSteps);
+    const double step = (to - from) / steps;
+    // Trapezoids over the undamped flow, as the meter counts every vortex.
+    double previous = rate(from);
+    for (double i = 1; i <= steps; ++i) {
+        const double next = rate(from + i * step);
+        state_.runtime.total += (previous + next) / 2 * step;
+        previous = next;
+    }
 }
 
 Readings Meter::readings() {
     const double now = clock_();
-    const double raw = rawVolumeFlow(state_.process, now);
+    if (sampled_) advanceTotalizer(lastSampleTime_, now);
+    const double raw = meteredVolumeFlow(state_, now);
     if (!sampled_ || !(state_.damping > 0)) {
         dampedFlow_ = raw;
     } else if (now > lastSampleTime_) {
@@ -63,7 +91,7 @@ Readings Meter::readings() {
     lastSampleTime_ = now;
 
     Readings r;
-    const auto base = deviceVariables(state_.process, dampedFlow_, now);
+    const auto base = deviceVariables(state_, dampedFlow_, now);
     for (size_t i = 0; i < kVariableCount; ++i)
         r.values[i] = static_cast<float>(fromBaseUnit(base[i], state_.variables[i].unit));
     r.output = loopOutput(state_, r.values[static_cast<size_t>(state_.primaryVariable)]);
@@ -72,6 +100,7 @@ Readings Meter::readings() {
 
 uint8_t Meter::fieldDeviceStatus(const LoopOutput& output) const {
     uint8_t status = 0;
+    if (state_.diagnostics.malfunction) status |= kStatusMalfunction;
     if (state_.configChanged) status |= kStatusConfigChanged;
     if (output.fixed) status |= kStatusCurrentFixed;
     if (output.saturated) status |= kStatusCurrentSaturated;
@@ -103,12 +132,15 @@ CommandReply Meter::execute(uint8_t command, const std::vector<uint8_t>& data) {
         if (command == kIdentifyByTag) return CommandReply::none();
         return CommandReply::error(rc::kTooFewDataBytes);
     }
+    const bool changesConfiguration = entry->access == Access::Configure;
+    if ((changesConfiguration || entry->access == Access::Memory) && !state_.acceptsConfiguration())
+        return CommandReply::error(rc::kInWriteProtectMode);
     const Readings now = readings();
-    CommandContext context{state_, RequestReader(data), now.values, now.output};
+    CommandContext context{state_, memory_, RequestReader(data), lastSampleTime_, now.values, now.output};
     CommandReply reply = entry->handler(context);
     const bool taken = reply.code == rc::kSuccess || rc::isWarning(reply.code);
     if (!taken) reply.payload.clear();  // error replies carry the status bytes only
-    if (taken && entry->changesConfiguration) state_.configChanged = true;
+    if (taken && changesConfiguration) state_.configChanged = true;
     return reply;
 }
 

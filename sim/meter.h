@@ -63,6 +63,9 @@ public:
 
     MeterState& state() { return state_; }
     const MeterState& state() const { return state_; }
+    // The saved (command 39) and factory (command 42) configurations. Loading a
+    // profile or setting a value makes the result both.
+    const NonVolatileMemory& memory() const { return memory_; }
     void setClock(Clock clock);
 
 private:
@@ -70,9 +73,12 @@ private:
     std::optional<wendrel::Frame> respond(const wendrel::Frame& request, Run run);
     bool isBroadcastIdentify(const wendrel::Frame& request) const;
     CommandReply execute(uint8_t command, const std::vector<uint8_t>& data);
+    void afterProfileChange();
+    void advanceTotalizer(double from, double to);
 
     Clock clock_;
     MeterState state_;
+    NonVolatileMemory memory_;
     std::array<const CommandEntry*, 256> commands_{};
     std::vector<LoggedRequest> log_;
     // First-order damping of the flow.

@@ -11,6 +11,7 @@ struct UnitEntry {
     Quantity quantity;
     double scale;   // base = value * scale + offset
     double offset;
+    uint8_t totalUnit = 0;  // flow units: the unit a totalizer counts in
 };
 
 constexpr double kCubicFoot = 0.028316846592;
@@ -23,41 +24,41 @@ constexpr double kMinute = 60, kHour = 3600, kDay = 86400;
 
 using enum Quantity;
 constexpr std::array kUnits{
-    UnitEntry{15, VolumeFlow, kCubicFoot / kMinute, 0},
-    UnitEntry{16, VolumeFlow, kUsGallon / kMinute, 0},
-    UnitEntry{17, VolumeFlow, kLitre / kMinute, 0},
-    UnitEntry{18, VolumeFlow, kUkGallon / kMinute, 0},
-    UnitEntry{19, VolumeFlow, 1 / kHour, 0},
-    UnitEntry{22, VolumeFlow, kUsGallon, 0},
-    UnitEntry{23, VolumeFlow, 1e6 * kUsGallon / kDay, 0},
-    UnitEntry{24, VolumeFlow, kLitre, 0},
-    UnitEntry{25, VolumeFlow, 1e6 * kLitre / kDay, 0},
-    UnitEntry{26, VolumeFlow, kCubicFoot, 0},
-    UnitEntry{27, VolumeFlow, kCubicFoot / kDay, 0},
-    UnitEntry{28, VolumeFlow, 1, 0},
-    UnitEntry{29, VolumeFlow, 1 / kDay, 0},
-    UnitEntry{30, VolumeFlow, kUkGallon / kHour, 0},
-    UnitEntry{31, VolumeFlow, kUkGallon / kDay, 0},
-    UnitEntry{130, VolumeFlow, kCubicFoot / kHour, 0},
-    UnitEntry{131, VolumeFlow, 1 / kMinute, 0},
-    UnitEntry{136, VolumeFlow, kUsGallon / kHour, 0},
-    UnitEntry{137, VolumeFlow, kUkGallon, 0},
-    UnitEntry{138, VolumeFlow, kLitre / kHour, 0},
-    UnitEntry{235, VolumeFlow, kUsGallon / kDay, 0},
-    UnitEntry{73, MassFlow, 1, 0},
-    UnitEntry{74, MassFlow, 1 / kMinute, 0},
-    UnitEntry{75, MassFlow, 1 / kHour, 0},
-    UnitEntry{76, MassFlow, 1 / kDay, 0},
-    UnitEntry{77, MassFlow, 1000 / kMinute, 0},
-    UnitEntry{78, MassFlow, 1000 / kHour, 0},
-    UnitEntry{79, MassFlow, 1000 / kDay, 0},
-    UnitEntry{80, MassFlow, kPound, 0},
-    UnitEntry{81, MassFlow, kPound / kMinute, 0},
-    UnitEntry{82, MassFlow, kPound / kHour, 0},
-    UnitEntry{83, MassFlow, kPound / kDay, 0},
-    UnitEntry{84, MassFlow, kShortTon / kMinute, 0},
-    UnitEntry{85, MassFlow, kShortTon / kHour, 0},
-    UnitEntry{86, MassFlow, kShortTon / kDay, 0},
+    UnitEntry{15, VolumeFlow, kCubicFoot / kMinute, 0, 112},
+    UnitEntry{16, VolumeFlow, kUsGallon / kMinute, 0, 40},
+    UnitEntry{17, VolumeFlow, kLitre / kMinute, 0, 41},
+    UnitEntry{18, VolumeFlow, kUkGallon / kMinute, 0, 42},
+    UnitEntry{19, VolumeFlow, 1 / kHour, 0, 43},
+    UnitEntry{22, VolumeFlow, kUsGallon, 0, 40},
+    UnitEntry{23, VolumeFlow, 1e6 * kUsGallon / kDay, 0, 40},
+    UnitEntry{24, VolumeFlow, kLitre, 0, 41},
+    UnitEntry{25, VolumeFlow, 1e6 * kLitre / kDay, 0, 41},
+    UnitEntry{26, VolumeFlow, kCubicFoot, 0, 112},
+    UnitEntry{27, VolumeFlow, kCubicFoot / kDay, 0, 112},
+    UnitEntry{28, VolumeFlow, 1, 0, 43},
+    UnitEntry{29, VolumeFlow, 1 / kDay, 0, 43},
+    UnitEntry{30, VolumeFlow, kUkGallon / kHour, 0, 42},
+    UnitEntry{31, VolumeFlow, kUkGallon / kDay, 0, 42},
+    UnitEntry{130, VolumeFlow, kCubicFoot / kHour, 0, 112},
+    UnitEntry{131, VolumeFlow, 1 / kMinute, 0, 43},
+    UnitEntry{136, VolumeFlow, kUsGallon / kHour, 0, 40},
+    UnitEntry{137, VolumeFlow, kUkGallon, 0, 42},
+    UnitEntry{138, VolumeFlow, kLitre / kHour, 0, 41},
+    UnitEntry{235, VolumeFlow, kUsGallon / kDay, 0, 40},
+    UnitEntry{73, MassFlow, 1, 0, 61},
+    UnitEntry{74, MassFlow, 1 / kMinute, 0, 61},
+    UnitEntry{75, MassFlow, 1 / kHour, 0, 61},
+    UnitEntry{76, MassFlow, 1 / kDay, 0, 61},
+    UnitEntry{77, MassFlow, 1000 / kMinute, 0, 62},
+    UnitEntry{78, MassFlow, 1000 / kHour, 0, 62},
+    UnitEntry{79, MassFlow, 1000 / kDay, 0, 62},
+    UnitEntry{80, MassFlow, kPound, 0, 63},
+    UnitEntry{81, MassFlow, kPound / kMinute, 0, 63},
+    UnitEntry{82, MassFlow, kPound / kHour, 0, 63},
+    UnitEntry{83, MassFlow, kPound / kDay, 0, 63},
+    UnitEntry{84, MassFlow, kShortTon / kMinute, 0, 64},
+    UnitEntry{85, MassFlow, kShortTon / kHour, 0, 64},
+    UnitEntry{86, MassFlow, kShortTon / kDay, 0, 64},
     UnitEntry{20, Velocity, 0.3048, 0},
     UnitEntry{21, Velocity, 1, 0},
     UnitEntry{114, Velocity, 0.0254, 0},
@@ -76,6 +77,15 @@ constexpr std::array kUnits{
     UnitEntry{12, Pressure, 1000, 0},
     UnitEntry{237, Pressure, 1e6, 0},
     UnitEntry{kUnitHertz, Frequency, 1, 0},
+    UnitEntry{40, Volume, kUsGallon, 0},
+    UnitEntry{41, Volume, kLitre, 0},
+    UnitEntry{42, Volume, kUkGallon, 0},
+    UnitEntry{43, Volume, 1, 0},
+    UnitEntry{112, Volume, kCubicFoot, 0},
+    UnitEntry{61, Mass, 1, 0},
+    UnitEntry{62, Mass, 1000, 0},
+    UnitEntry{63, Mass, kPound, 0},
+    UnitEntry{64, Mass, kShortTon, 0},
 };
 
 const UnitEntry* find(uint8_t code) {
@@ -99,6 +109,11 @@ double toBaseUnit(double value, uint8_t unitCode) {
 double fromBaseUnit(double value, uint8_t unitCode) {
     const auto* unit = find(unitCode);
     return unit ? (value - unit->offset) / unit->scale : value;
+}
+
+uint8_t totalUnitOf(uint8_t flowUnitCode) {
+    const auto* unit = find(flowUnitCode);
+    return unit ? unit->totalUnit : 0;
 }
 
 double convertUnit(double value, uint8_t from, uint8_t to) {

@@ -7,15 +7,7 @@ namespace corvane::sim {
 
 namespace {
 
-constexpr size_t kTagBytes = 6;
-constexpr size_t kDescriptorBytes = 12;
-constexpr size_t kMessageBytes = 24;
 constexpr uint8_t kExpandedIdentityMarker = 254;
-
-std::string trimRight(std::string text) {
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
 
 CommandReply readIdentity(CommandContext& c) { return CommandReply::ok(identityPayload(c.state)); }
 
@@ -40,7 +32,7 @@ CommandReply writePollingAddress(CommandContext& c) {
     if (address > kHighestPollingAddress) return CommandReply::error(rc::kInvalidSelection);
     c.state.pollingAddress = address;
     // Multidrop parks the loop at 4 mA; a fixed current does not survive it.
-    if (c.state.multidrop()) c.state.fixedCurrent = 0;
+    if (c.state.multidrop()) c.state.runtime.fixedCurrent = 0;
     return CommandReply::ok({address});
 }
 
@@ -92,7 +84,7 @@ CommandReply readOutputInformation(CommandContext& c) {
                                 .f32(s.upperRangeValue)
                                 .f32(s.lowerRangeValue)
                                 .f32(s.damping)
-                                .u8(s.writeProtect)
+                                .u8(s.acceptsConfiguration() ? 0 : 1)  // write protect
                                 .u8(s.manufacturerId)  // private label distributor: the maker itself
                                 .take());
 }
@@ -102,14 +94,14 @@ CommandReply readFinalAssemblyNumber(CommandContext& c) {
 }
 
 CommandReply writeMessage(CommandContext& c) {
-    c.state.message = trimRight(c.request.packed(0, kMessageBytes));
+    c.state.message = c.request.packedText(0, kMessageBytes);
     return CommandReply::ok(messagePayload(c.state));
 }
 
 CommandReply writeTagDescriptorDate(CommandContext& c) {
     auto& s = c.state;
-    s.tag = trimRight(c.request.packed(0, kTagBytes));
-    s.descriptor = trimRight(c.request.packed(kTagBytes, kDescriptorBytes));
+    s.tag = c.request.packedText(0, kTagBytes);
+    s.descriptor = c.request.packedText(kTagBytes, kDescriptorBytes);
     const size_t dateAt = kTagBytes + kDescriptorBytes;
     s.date = {c.request.u8(dateAt), c.request.u8(dateAt + 1), c.request.u8(dateAt + 2)};
     return CommandReply::ok(tagDescriptorDatePayload(s));
@@ -121,20 +113,20 @@ CommandReply writeFinalAssemblyNumber(CommandContext& c) {
 }
 
 constexpr std::array kUniversal{
-    CommandEntry{0, 0, false, readIdentity},
-    CommandEntry{1, 0, false, readPrimaryVariable},
-    CommandEntry{2, 0, false, readCurrentAndPercent},
-    CommandEntry{3, 0, false, readDynamicVariables},
-    CommandEntry{6, 1, true, writePollingAddress},
-    CommandEntry{11, 0, false, readIdentityByTag},  // a short tag cannot match: silent
-    CommandEntry{12, 0, false, readMessage},
-    CommandEntry{13, 0, false, readTagDescriptorDate},
-    CommandEntry{14, 0, false, readSensorInformation},
-    CommandEntry{15, 0, false, readOutputInformation},
-    CommandEntry{16, 0, false, readFinalAssemblyNumber},
-    CommandEntry{17, kMessageBytes, true, writeMessage},
-    CommandEntry{18, kTagBytes + kDescriptorBytes + 3, true, writeTagDescriptorDate},
-    CommandEntry{19, 3, true, writeFinalAssemblyNumber},
+    CommandEntry{0, 0, Access::Read, readIdentity},
+    CommandEntry{1, 0, Access::Read, readPrimaryVariable},
+    CommandEntry{2, 0, Access::Read, readCurrentAndPercent},
+    CommandEntry{3, 0, Access::Read, readDynamicVariables},
+    CommandEntry{6, 1, Access::Configure, writePollingAddress},
+    CommandEntry{11, 0, Access::Read, readIdentityByTag},  // a short tag cannot match: silent
+    CommandEntry{12, 0, Access::Read, readMessage},
+    CommandEntry{13, 0, Access::Read, readTagDescriptorDate},
+    CommandEntry{14, 0, Access::Read, readSensorInformation},
+    CommandEntry{15, 0, Access::Read, readOutputInformation},
+    CommandEntry{16, 0, Access::Read, readFinalAssemblyNumber},
+    CommandEntry{17, kMessageBytes, Access::Configure, writeMessage},
+    CommandEntry{18, kTagBytes + kDescriptorBytes + 3, Access::Configure, writeTagDescriptorDate},
+    CommandEntry{19, 3, Access::Configure, writeFinalAssemblyNumber},
 };
 
 }  // namespace
