@@ -8,6 +8,7 @@
 #include "sim/meter_line.h"
 #include "sim/meter.h"
 #include "tests/support/pipe_harness.h"
+#include "tests/support/sim_on_pipe.h"
 #include "tests/support/recording_target.h"
 
 using namespace wendrel;
@@ -15,25 +16,7 @@ using testsupport::Answer;
 using testsupport::PipeHarness;
 using testsupport::RecordingTarget;
 
-namespace {
-
-struct SimOnPipe {
-    PipeHarness line;
-    corvane::sim::Meter meter;
-    std::unique_ptr<corvane::sim::MeterLine> meterLine;
-
-    explicit SimOnPipe(const corvane::sim::FaultOptions& faults, int mode) {
-        meterLine = std::make_unique<corvane::sim::MeterLine>(meter, faults, mode);
-        // Called on the driver's I/O thread only, so the meter needs no lock.
-        line.setResponder([this](const std::vector<uint8_t>& written) {
-            std::vector<Answer> out;
-            for (auto& t : meterLine->receive(written.data(), written.size())) out.push_back({t.bytes, t.delayMs});
-            return out;
-        });
-    }
-};
-
-}  // namespace
+using testsupport::SimOnPipe;
 
 TEST(DriverUnderFaults, EveryRequestEndsOnceAndRetriesStayWithinTheCount) {
     for (uint32_t seed : {1u, 7u, 42u}) {

@@ -1,0 +1,648 @@
+#include "link/control/control.h"
+
+#include <QWidget>
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+#include "link/control/about_box.h"
+#include "link/control/control_window.h"
+#include "link/control/fenwire_dispids.h"
+#include "link/control/message_window.h"
+#include "link/control/property_page.h"
+#include "link/control/property_table.h"
+#include "link/driver/codec.h"
+#include "link/driver/wendrel.h"
+#include "platform/platform.h"
+
+namespace fenwire {
+
+namespace {
+
+constexpr int kBufferSize = 256;
+constexpr int kMaxShortIdentityRepeats = 3;  // a meter that keeps answering command 0 short is given up on
+constexpr const char* kPendingCommandError =
+    "Cannot service command without unique ID! The control just issued command 0 or 11 to get the ID. "
+    "The last command was stored. But only one command can be stored at a time!";
+constexpr int kAccessorReports[] = {FW_xInt8, FW_xInt16, FW_xInt24, FW_xInt32, FW_xPackedASCII, FW_xString, FW_xFloat};
+
+bool isAccessor(int dispid) { return dispid >= FW_xFloat && dispid <= FW_xUnitString; }
+
+}  // namespace
+
+CKvFenwireCtrl::CKvFenwireCtrl() {
+    for (const auto& p : propertyTable()) {
+        if (p.dispid <= 0 || isAccessor(p.dispid)) continue;
+        Variant v;
+        v.type = p.type;
+        values_[static_cast<size_t>(p.dispid)] = v;
+    }
+    storeShort(FW_cComPort, 1);
+    storeShort(FW_cNoPreambles, 5);
+    storeShort(FW_cNoRetries, 2);
+    messageWindow_ = std::make_unique<MessageWindow>([this](int32_t message, intptr_t w, intptr_t l) {
+        switch (message) {
+        case wendrel::WM_HART_NOTIFY: onNotify(w, l); break;
+        case wendrel::WM_HART_REPLY: onReply(w, l); break;
+        case wendrel::WM_HART_MONITOR: onMonitor(w, l); break;
+        default: break;
+        }
+    });
+}
+
+CKvFenwireCtrl::~CKvFenwireCtrl() {
+    if (driverHandle_ != -1) wendrel::HART_UnRegisterDriver(driverHandle_);
+    driverHandle_ = -1;
+}
+
+// ---- storage, reports, events ---------------------------------------------
+
+void CKvFenwireCtrl::store(int dispid, const Variant& v) {
+    if (dispid == FW_Caption || dispid == FW__Caption) {
+        caption_ = v.s;
+        return;
+    }
+    if (dispid > 0 && dispid < static_cast<int>(values_.size())) values_[static_cast<size_t>(dispid)] = v;
+}
+
+void CKvFenwireCtrl::report(int dispid) {
+    if (changeSink_) changeSink_(dispid);
+}
+
+void CKvFenwireCtrl::setReported(int dispid, const Variant& v) {
+    store(dispid, v);
+    report(dispid);
+}
+
+void CKvFenwireCtrl::reportAccessors() {
+    for (int d : kAccessorReports) report(d);
+}
+
+int CKvFenwireCtrl::shortOf(int dispid) const { return values_[static_cast<size_t>(dispid)].i; }
+
+const std::string& CKvFenwireCtrl::stringOf(int dispid) const { return values_[static_cast<size_t>(dispid)].s; }
+
+void CKvFenwireCtrl::fire(int dispid, std::initializer_list<int16_t> args) {
+    if (!eventSink_) return;
+    int16_t copy[4] = {};
+    std::copy(args.begin(), args.end(), copy);
+    eventSink_(dispid, static_cast<int>(args.size()), copy);
+}
+
+// ---- automation -----------------------------------------------------------
+
+HResult CKvFenwireCtrl::get(int dispid, Variant& out) const {
+    if (dispid == FW_Caption || dispid == FW__Caption) {
+        out = Variant::fromString(caption_);
+        return S_OK_;
+    }
+    if (!findProperty(dispid)) return E_MEMBERNOTFOUND;
+    if (isAccessor(dispid)) {
+        readAccessor(dispid, out);
+        return S_OK_;
+    }
+    out = values_[static_cast<size_t>(dispid)];
+    return S_OK_;
+}
+
+HResult CKvFenwireCtrl::put(int dispid, const Variant& raw) {
+    const PropertyInfo* info = findProperty(dispid);
+    if (!info) return E_MEMBERNOTFOUND;
+    Variant value;
+    if (HResult hr = coerce(raw, info->type, value); hr != S_OK_) return hr;
+    if (isAccessor(dispid)) {
+        if (writeAccessor(dispid, value)) {
+            reportAccessors();
+            fire(FW_EVENT_xPropertyChanged, {});
+        }
+        return S_OK_;
+    }
+    const int v = value.i;
+    switch (dispid) {
+    case FW_cComPort: {
+        storeShort(dispid, std::clamp(v, 1, 32));
+        if (shortOf(FW_cComPort) != lastPort_) reopenIfOpen();
+        return S_OK_;
+    }
+    case FW_cComMode: {
+        storeShort(dispid, v >= 0 && v <= 2 ? v : 0);
+        if (shortOf(FW_cComMode) != lastMode_) {
+            modified_ = true;
+            reopenIfOpen();
+        }
+        return S_OK_;
+    }
+    case FW_cComState:
+        store(dispid, value);
+        applyLineState();
+        return S_OK_;
+    case FW_cNoPreambles:
+    case FW_cNoRetries:
+        store(dispid, value);
+        sendConfiguration();
+        return S_OK_;
+    case FW_cRTSdelay:
+        store(dispid, value);
+        sendRtsDelay();
+        return S_OK_;
+    case FW_cDoCommand:
+        store(dispid, value);
+        return writeDoCommand(v);
+    case FW_cAction:
+        store(dispid, value);
+        writeAction(v);
+        return S_OK_;
+    case FW_cAddrMode:
+        store(dispid, value);
+        if (v == 2) {
+            for (int n = 0; n < 5; ++n) uniqueId_[static_cast<size_t>(n)] = static_cast<uint8_t>(shortOf(FW_cUnID0 + n));
+            uniqueIdKnown_ = true;
+        } else {
+            clearUniqueId();
+        }
+        return S_OK_;
+    case FW_cPollAddress:
+        store(dispid, value);
+        if (shortOf(FW_cAddrMode) == 0) clearUniqueId();
+        return S_OK_;
+    case FW_p13TagName:
+        store(dispid, value);
+        if (shortOf(FW_cAddrMode) != 0) clearUniqueId();
+        return S_OK_;
+    case FW_cUnID0:
+    case FW_cUnID1:
+    case FW_cUnID2:
+    case FW_cUnID3:
+    case FW_cUnID4:
+        writeUniqueIdByte(dispid - FW_cUnID0, v);
+        return S_OK_;
+    case FW_xOffset:
+        store(dispid, value);
+        reportAccessors();
+        return S_OK_;
+    case FW_cBurstModeFlag:
+        store(dispid, value);
+        modified_ = true;
+        return S_OK_;
+    case FW_cBusview:
+        // The bus monitor window arrives later; the value is kept.
+        store(dispid, value);
+        return S_OK_;
+    default:
+        store(dispid, value);
+        return S_OK_;
+    }
+}
+
+HResult CKvFenwireCtrl::invoke(int dispid, int32_t& result) {
+    result = 0;
+    switch (dispid) {
+    case FW_ShowDialog:
+    case FW_AboutBox:
+        showAboutBox();
+        return S_OK_;
+    default:
+        return E_MEMBERNOTFOUND;
+    }
+}
+
+// ---- persistence, window, dialogs -----------------------------------------
+
+std::string CKvFenwireCtrl::saveProperties() const {
+    // Property exchange version 3.0; only the line mode is kept.
+    return "_Version=196608\nComMode=" + std::to_string(shortOf(FW_cComMode)) + "\n";
+}
+
+bool CKvFenwireCtrl::loadProperties(const std::string& text) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const auto eq = line.find('=');
+        if (eq == std::string::npos || line.substr(0, eq) != "ComMode") continue;
+        Variant mode;
+        if (coerce(Variant::fromString(line.substr(eq + 1)), VarType::Short, mode) != S_OK_) return false;
+        // An out-of-range mode is mended when the window is created.
+        storeShort(FW_cComMode, mode.i);
+        lastMode_ = mode.i >= 0 && mode.i <= 2 ? mode.i : 0;
+    }
+    return true;
+}
+
+QWidget* CKvFenwireCtrl::window() {
+    if (!controlWindow_) {
+        controlWindow_ = std::make_unique<ControlWindow>();
+        const int mode = shortOf(FW_cComMode);
+        if (mode < 0 || mode > 2) storeShort(FW_cComMode, 0);
+    }
+    return controlWindow_.get();
+}
+
+void CKvFenwireCtrl::showAboutBox() { fenwire::showAboutBox(controlWindow_.get()); }
+
+void CKvFenwireCtrl::showPropertyPage() { fenwire::showPropertyPage(controlWindow_.get()); }
+
+// ---- line -------------------------------------------------------------------
+
+void CKvFenwireCtrl::reopenIfOpen() {
+    if (shortOf(FW_cComState) == 0) return;
+    lastState_ = 0;  // forces a new registration
+    applyLineState();
+}
+
+void CKvFenwireCtrl::applyLineState() {
+    const int state = shortOf(FW_cComState);
+    if (state == lastState_) return;
+    lastState_ = state;
+    if (state != 0) {
+        if (driverHandle_ != -1) wendrel::HART_UnRegisterDriver(driverHandle_);
+        wendrel::DriverRegistration reg;
+        reg.window = messageWindow_.get();
+        reg.port = shortOf(FW_cComPort);
+        reg.mode = shortOf(FW_cComMode);
+        reg.notifyMessage = wendrel::WM_HART_NOTIFY;
+        reg.replyMessage = wendrel::WM_HART_REPLY;
+        wendrel::HART_RegisterDriver(&reg, &driverHandle_);
+        portHandle_ = wendrel::GetComPortHandle(driverHandle_);
+        lastPort_ = reg.port;
+        lastMode_ = reg.mode;
+        if (driverHandle_ == -1) {
+            storeShort(FW_cComError, 1);  // never reported
+        } else {
+            sendConfiguration();
+            storeShort(FW_cComError, 0);
+        }
+    } else if (driverHandle_ != -1) {
+        wendrel::HART_UnRegisterDriver(driverHandle_);
+        driverHandle_ = -1;
+        portHandle_ = -1;
+        if (shortOf(FW_cBusy) != 0) {
+            setShortReported(FW_cBusy, 0);
+            fire(FW_EVENT_Busy, {0});
+        }
+        clearUniqueId();
+    }
+    // The bus monitor, once it exists, is handed the new driver handle here.
+}
+
+void CKvFenwireCtrl::sendConfiguration() {
+    if (driverHandle_ == -1) return;
+    wendrel::DriverConfig c;
+    wendrel::HART_GetConfiguration(driverHandle_, &c);
+    c.preambles = shortOf(FW_cNoPreambles);
+    c.retries = shortOf(FW_cNoRetries);
+    c.mode = shortOf(FW_cComMode);
+    wendrel::HART_SetConfiguration(driverHandle_, &c);
+}
+
+void CKvFenwireCtrl::sendRtsDelay() {
+    if (driverHandle_ == -1) return;
+    wendrel::DriverConfig c;
+    wendrel::HART_GetConfiguration(driverHandle_, &c);
+    c.rtsDelay = shortOf(FW_cRTSdelay);
+    wendrel::HART_SetConfiguration(driverHandle_, &c);
+}
+
+// ---- addressing and transactions -------------------------------------------
+
+void CKvFenwireCtrl::clearUniqueId() {
+    uniqueId_.fill(0);
+    for (int n = 0; n < 5; ++n) setShortReported(FW_cUnID0 + n, 0);
+    uniqueIdKnown_ = false;
+}
+
+void CKvFenwireCtrl::writeUniqueIdByte(int index, int value) {
+    const auto n = static_cast<size_t>(index);
+    if (shortOf(FW_cAddrMode) == 2) {
+        uniqueId_[n] = static_cast<uint8_t>(value);
+        uniqueIdKnown_ = true;
+        storeShort(FW_cUnID0 + index, value);
+    } else if (shortOf(FW_cComMode) == 1 || shortOf(FW_cComMode) == 2) {
+        uniqueId_[n] = static_cast<uint8_t>(value);
+        storeShort(FW_cUnID0 + index, value);
+    } else {
+        setShortReported(FW_cUnID0 + index, uniqueId_[n]);  // set back
+    }
+}
+
+void CKvFenwireCtrl::startTransaction(int command) {
+    if (shortOf(FW_cComState) == 0) return;
+    if (portHandle_ == -1 || driverHandle_ == -1) {
+        if (!userMode_) platform::MsgBox("Com Port not Accessable!", platform::vbOKOnly, platform::vbExclamation, "");
+        return;
+    }
+    wendrel::HartRequest r;
+    r.capacity = kBufferSize;
+    r.data = buffer_.data();
+    if (uniqueIdKnown_) {
+        r.command = command;
+        r.addressKind = wendrel::kAddressUniqueId;
+        std::copy(uniqueId_.begin(), uniqueId_.end(), r.uniqueId);
+        // A length outside what a frame carries is refused by the driver, which
+        // ends the request as no device response: the host sees the failure.
+        r.length = shortOf(FW_xReqLen);
+        pendingCommand_ = 0;
+    } else {
+        if (command != 0 && command != 11) pendingCommand_ = command;
+        if (shortOf(FW_cAddrMode) == 1 || shortOf(FW_cAddrMode) == 2) {
+            r.command = 11;
+            r.addressKind = wendrel::kAddressUniqueId;
+            wendrel::PutPackedASCII(stringOf(FW_p13TagName), buffer_.data(), 0, 6);
+            r.length = 6;
+        } else {
+            r.command = 0;
+            r.addressKind = wendrel::kAddressPolling;
+            r.pollAddress = static_cast<uint8_t>(shortOf(FW_cPollAddress));
+            r.length = 0;
+        }
+    }
+    wendrel::StartHistory(driverHandle_);
+    wendrel::HART_SendRequest(driverHandle_, &r, shortOf(FW_cAction));
+    setShortReported(FW_cBusy, shortOf(FW_cBusy) + 1);
+    fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
+}
+
+HResult CKvFenwireCtrl::writeDoCommand(int command) {
+    if (pendingCommand_ != 0 && command != 0 && command != 11) {
+        errorDescription_ = kPendingCommandError;
+        return E_PENDING_COMMAND;
+    }
+    startTransaction(command);
+    return S_OK_;
+}
+
+void CKvFenwireCtrl::writeAction(int action) {
+    struct Plan { int command; int length; };
+    Plan plan{-1, 0};
+    switch (action) {
+    case 0: return;
+    case 1: plan = {1, 0}; break;
+    case 2: plan = {2, 0}; break;
+    case 3: plan = {3, 0}; break;
+    case 4: plan = {12, 0}; break;
+    case 5: plan = {13, 0}; break;
+    case 6: plan = {14, 0}; break;
+    case 7: plan = {15, 0}; break;
+    case 8:
+        wendrel::PutPackedASCII(stringOf(FW_p12Message), buffer_.data(), 0, 24);
+        plan = {17, 24};
+        break;
+    case 9:
+        wendrel::PutPackedASCII(stringOf(FW_p13TagName), buffer_.data(), 0, 6);
+        wendrel::PutPackedASCII(stringOf(FW_p13Descriptor), buffer_.data(), 6, 12);
+        buffer_[18] = static_cast<uint8_t>(shortOf(FW_p13DateDay));
+        buffer_[19] = static_cast<uint8_t>(shortOf(FW_p13DateMonth));
+        buffer_[20] = static_cast<uint8_t>(shortOf(FW_p13DateYear));
+        plan = {18, 21};
+        break;
+    case 10:
+        buffer_[0] = static_cast<uint8_t>(shortOf(FW_cNewPollAddress));
+        plan = {6, 1};
+        break;
+    case 11:
+        clearUniqueId();
+        return;
+    default:
+        setShortReported(FW_cAction, 0);
+        return;
+    }
+    storeShort(FW_xReqLen, plan.length);
+    startTransaction(plan.command);
+    report(FW_xReqLen);
+}
+
+// ---- messages from the driver ----------------------------------------------
+
+void CKvFenwireCtrl::onNotify(intptr_t wParam, intptr_t) {
+    fire(FW_EVENT_Notify, {static_cast<int16_t>(wParam & 0xFFFF)});
+}
+
+void CKvFenwireCtrl::onMonitor(intptr_t, intptr_t lParam) {
+    // No bus monitor window yet: the record is freed unread.
+    wendrel::FreeMonitorRecord(lParam);
+}
+
+void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
+    const auto key = static_cast<int32_t>(wParam);
+    if (key == -1 || driverHandle_ == -1) return;
+    uint8_t data[300] = {};
+    wendrel::HartReply reply;
+    reply.data = data;
+    reply.capacity = sizeof data;
+    int16_t tag = 0;
+    if (!wendrel::HART_ReceiveRequest(driverHandle_, key, &reply, &tag)) return;
+
+    if (shortOf(FW_cBusy) > 0) setShortReported(FW_cBusy, shortOf(FW_cBusy) - 1);
+    const bool burst = (lParam & wendrel::kReplyBurstBit) != 0;
+    if (burst && shortOf(FW_cBurstModeFlag) == 0) setShortReported(FW_cBurstModeFlag, -1);
+    else if (!burst && shortOf(FW_cBurstModeFlag) != 0) setShortReported(FW_cBurstModeFlag, 0);
+
+    const int command = reply.command;
+    if ((lParam & 0xFFFF) == wendrel::kNoDeviceResponse) {
+        setShortReported(FW_cComResult, 2);
+        setShortReported(FW_cRcvLen, 0);
+        setShortReported(FW_cResponse1, reply.response1);
+        setShortReported(FW_cResponse2, reply.response2);
+        pendingCommand_ = 0;
+        shortIdentityRepeats_ = 0;
+        if (shortOf(FW_cComMode) == 0) uniqueIdKnown_ = false;
+        // A running bus-monitor script would take the outcome over here.
+        fire(FW_EVENT_Result, {tag, static_cast<int16_t>(command), 2});
+        fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
+        return;
+    }
+
+    const int length = std::clamp(reply.length, 0, kBufferSize);
+    const bool identity = command == 0 || command == 11;
+    if (identity && length >= 12) {
+        uniqueId_ = {static_cast<uint8_t>(data[1] & 0x3F), data[2], data[9], data[10], data[11]};
+        const uint8_t shown[5] = {data[1], data[2], data[9], data[10], data[11]};
+        for (int n = 0; n < 5; ++n) setShortReported(FW_cUnID0 + n, shown[n]);
+        uniqueIdKnown_ = true;
+    }
+    decodeUniversal(command, data, length);
+    if (command == 6) {
+        clearUniqueId();
+        setShortReported(FW_cPollAddress, shortOf(FW_cNewPollAddress));
+    }
+    // The next request goes out before the reply data is copied: it carries the
+    // data buffer as it stands.
+    if (identity && length < 12) {
+        if (shortIdentityRepeats_ < kMaxShortIdentityRepeats) {
+            ++shortIdentityRepeats_;
+            startTransaction(command);
+        } else {
+            shortIdentityRepeats_ = 0;
+            pendingCommand_ = 0;  // the meter never gave its identity: give the waiting command up
+        }
+    } else {
+        shortIdentityRepeats_ = 0;
+        if (pendingCommand_ != 0) {
+            const int next = pendingCommand_;
+            startTransaction(next);
+            pendingCommand_ = 0;
+        }
+    }
+    const int busyBeforeResult = shortOf(FW_cBusy);
+
+    setShortReported(FW_cComResult, 1);
+    if (length != 0) {
+        std::memcpy(buffer_.data(), data, static_cast<size_t>(length));
+        reportAccessors();
+    }
+    setShortReported(FW_cRcvLen, length);
+    setShortReported(FW_cResponse1, reply.response1);
+    setShortReported(FW_cResponse2, reply.response2);
+    // A running bus-monitor script, or a send from its entry dialog, is told here.
+    fire(FW_EVENT_Result, {tag, static_cast<int16_t>(command), 1});
+    fire(FW_EVENT_Busy, {static_cast<int16_t>(busyBeforeResult)});
+}
+
+void CKvFenwireCtrl::decodeUniversal(int command, const uint8_t* d, int length) {
+    auto setShort = [&](int dispid, int v) { setShortReported(dispid, v); };
+    auto setLong = [&](int dispid, uint32_t v) { setReported(dispid, Variant::fromLong(static_cast<int32_t>(v))); };
+    auto setFloat = [&](int dispid, int offset) { setReported(dispid, Variant::fromFloat(wendrel::PickFloat(d, offset))); };
+    auto setText = [&](int dispid, std::string s) { setReported(dispid, Variant::fromString(std::move(s))); };
+    auto setUnit = [&](int codeDispid, int textDispid, int offset) {
+        setShort(codeDispid, d[offset]);
+        setText(textDispid, wendrel::GetHartUnit(d[offset]));
+    };
+    switch (command) {
+    case 0:
+    case 11:
+        if (length < 12) return;
+        setShort(FW_p00VendorID, d[1]);
+        setText(FW_p00sVendor, wendrel::GetHartVendor(d[1]));
+        setShort(FW_p00DeviceID, d[2]);
+        setShort(FW_cNoPreambles, d[3]);  // not sent to the driver: the host decides
+        setShort(FW_p00DevRev, d[5]);
+        setShort(FW_p00SoftwRev, d[6]);
+        setShort(FW_p00HardwRev, d[7]);
+        setShort(FW_p00HartFlags, d[8]);
+        setLong(FW_p00DeviceNumber, wendrel::PickInt24(d, 9));
+        return;
+    case 1:
+        if (length != 5) return;
+        setUnit(FW_p01PvUnit, FW_p01sPvUnit, 0);
+        setFloat(FW_p01Pv, 1);
+        return;
+    case 2:
+        if (length != 8) return;
+        setFloat(FW_p02Current, 0);
+        setFloat(FW_p02Percent, 4);
+        return;
+    case 3:
+        if (length >= 4) setFloat(FW_p02Current, 0);
+        if (length >= 9) { setUnit(FW_p03Pv1Unit, FW_p03sPv1Unit, 4); setFloat(FW_p03Pv1, 5); }
+        if (length >= 14) { setUnit(FW_p03Pv2Unit, FW_p03sPv2Unit, 9); setFloat(FW_p03Pv2, 10); }
+        if (length >= 19) { setUnit(FW_p03Pv3Unit, FW_p03sPv3Unit, 14); setFloat(FW_p03Pv3, 15); }
+        if (length >= 24) { setUnit(FW_p03Pv4Unit, FW_p03sPv4Unit, 19); setFloat(FW_p03Pv4, 20); }
+        return;
+    case 12:
+    case 17:
+        if (length < 24) return;
+        setText(FW_p12Message, wendrel::PickPackedASCII(d, 24, 0));
+        return;
+    case 13:
+    case 18:
+        if (length < 21) return;
+        setText(FW_p13TagName, wendrel::PickPackedASCII(d, 6, 0));
+        setText(FW_p13Descriptor, wendrel::PickPackedASCII(d, 12, 6));
+        setShort(FW_p13DateDay, d[18]);
+        setShort(FW_p13DateMonth, d[19]);
+        setShort(FW_p13DateYear, d[20]);
+        return;
+    case 14:
+        if (length < 16) return;
+        setLong(FW_p14SensSerNum, wendrel::PickInt24(d, 0));
+        setUnit(FW_p14SensLimUnit, FW_p14sSensLimUnit, 3);
+        setFloat(FW_p14UpSensLimit, 4);
+        setFloat(FW_p14LoSensLimit, 8);
+        setFloat(FW_p14MinSpan, 12);
+        return;
+    case 15:
+        if (length < 17) return;
+        setShort(FW_p15AlmSelCode, d[0]);
+        setShort(FW_p15XferFuncCode, d[1]);
+        setUnit(FW_p15RangeUnit, FW_p15sRangeUnit, 2);
+        setFloat(FW_p15UpRange, 3);
+        setFloat(FW_p15LoRange, 7);
+        setFloat(FW_p15Damping, 11);
+        setShort(FW_p15WriteProtCode, d[15]);
+        setShort(FW_p15LabDistCode, d[16]);
+        return;
+    default:
+        return;
+    }
+}
+
+// ---- buffer accessors -------------------------------------------------------
+
+bool CKvFenwireCtrl::readAccessor(int dispid, Variant& out) const {
+    const int o = shortOf(FW_xOffset);
+    const uint8_t* b = buffer_.data();
+    auto fits = [&](int width) { return o >= 0 && o + width <= kBufferSize; };
+    switch (dispid) {
+    case FW_xInt8: out = Variant::fromShort(static_cast<int16_t>(fits(1) ? b[o] : 0)); return true;
+    case FW_xInt16: out = Variant::fromShort(static_cast<int16_t>(fits(2) ? wendrel::PickInt16(b, o) : 0)); return true;
+    case FW_xInt24: out = Variant::fromLong(static_cast<int32_t>(fits(3) ? wendrel::PickInt24(b, o) : 0)); return true;
+    case FW_xInt32: out = Variant::fromLong(static_cast<int32_t>(fits(4) ? wendrel::PickInt32(b, o) : 0)); return true;
+    case FW_xFloat: out = Variant::fromFloat(fits(4) ? wendrel::PickFloat(b, o) : 0.0f); return true;
+    case FW_xPackedASCII: {
+        const int n = shortOf(FW_xPackedASCIILen);
+        out = Variant::fromString(n >= 0 && fits(n) ? wendrel::PickPackedASCII(b, n, o) : "");
+        return true;
+    }
+    case FW_xString: {
+        const int n = shortOf(FW_xStringLen);
+        out = Variant::fromString(n >= 0 && fits(n) ? wendrel::PickString(b, o, n) : "");
+        return true;
+    }
+    case FW_xUnitString: out = Variant::fromString(fits(1) ? wendrel::GetHartUnit(b[o]) : ""); return true;
+    default: return false;
+    }
+}
+
+bool CKvFenwireCtrl::writeAccessor(int dispid, const Variant& value) {
+    const int o = shortOf(FW_xOffset);
+    uint8_t* b = buffer_.data();
+    auto fits = [&](int width) { return o >= 0 && o + width <= kBufferSize; };
+    switch (dispid) {
+    case FW_xInt8:
+        if (!fits(1) || value.i < 0 || value.i > 255) return false;
+        b[o] = static_cast<uint8_t>(value.i);
+        return true;
+    case FW_xInt16:
+        if (!fits(2)) return false;
+        wendrel::PutInt16(b, o, static_cast<uint32_t>(value.i));
+        return true;
+    case FW_xInt24:
+        if (!fits(3) || value.i > 16777215) return false;
+        wendrel::PutInt24(b, o, static_cast<uint32_t>(value.i));
+        return true;
+    case FW_xInt32:
+        if (!fits(4)) return false;
+        wendrel::PutInt32(b, o, static_cast<uint32_t>(value.i));
+        return true;
+    case FW_xFloat:
+        if (!fits(4)) return false;
+        wendrel::PutFloat(b, o, value.f);
+        return true;
+    case FW_xPackedASCII: {
+        const int n = shortOf(FW_xPackedASCIILen);
+        if (n < 0 || !fits(n)) return false;
+        wendrel::PutPackedASCII(value.s, b, o, n);
+        return true;
+    }
+    case FW_xString: {
+        const int n = shortOf(FW_xStringLen);
+        if (n < 0 || !fits(n)) return false;
+        wendrel::PutString(value.s, b, o, n);
+        return true;
+    }
+    default:  // xUnitString is read only in effect
+        return false;
+    }
+}
+
+}  // namespace fenwire

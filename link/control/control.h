@@ -1,0 +1,120 @@
+// CKvFenwireCtrl, the HART link control: its properties, the transaction
+// engine behind them, the data buffer with its typed accessors and the
+// decoding of universal-command replies. Everything runs on the thread that
+// created the control; the frame driver reaches it only through posted
+// messages, handled by the control's message window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "link/control/variant.h"
+
+class QWidget;
+
+namespace fenwire {
+
+class MessageWindow;
+class ControlWindow;
+
+class CKvFenwireCtrl {
+public:
+    using EventSink = std::function<void(int dispid, int argc, int16_t* args)>;
+    using ChangeSink = std::function<void(int dispid)>;
+
+    CKvFenwireCtrl();
+    ~CKvFenwireCtrl();
+    CKvFenwireCtrl(const CKvFenwireCtrl&) = delete;
+    CKvFenwireCtrl& operator=(const CKvFenwireCtrl&) = delete;
+
+    // Automation: property get and put by DISPID, methods by DISPID.
+    HResult get(int dispid, Variant& out) const;
+    HResult put(int dispid, const Variant& value);
+    HResult invoke(int dispid, int32_t& result);
+    // Description of the automation error last raised.
+    const std::string& errorDescription() const { return errorDescription_; }
+
+    void setEventSink(EventSink sink) { eventSink_ = std::move(sink); }
+    void setChangeSink(ChangeSink sink) { changeSink_ = std::move(sink); }
+    // The container's ambient user mode: true at run time.
+    void setUserMode(bool runMode) { userMode_ = runMode; }
+    bool userMode() const { return userMode_; }
+    bool modified() const { return modified_; }
+
+    // Persistence: only cComMode, as "ComMode".
+    std::string saveProperties() const;
+    bool loadProperties(const std::string& text);
+
+    // The 32 by 32 window, created on first use.
+    QWidget* window();
+    void showAboutBox();
+    void showPropertyPage();
+
+    // Messages of the frame driver, delivered by the message window.
+    void onNotify(intptr_t wParam, intptr_t lParam);
+    void onReply(intptr_t wParam, intptr_t lParam);
+    void onMonitor(intptr_t wParam, intptr_t lParam);
+
+    // For the bus monitor: starts a transaction for a command number.
+    void startTransaction(int command);
+    int32_t driverHandle() const { return driverHandle_; }
+
+private:
+    // Plain storage of a property, and the same with a change report.
+    void store(int dispid, const Variant& v);
+    void storeShort(int dispid, int v) { store(dispid, Variant::fromShort(static_cast<int16_t>(v))); }
+    void setReported(int dispid, const Variant& v);
+    void setShortReported(int dispid, int v) { setReported(dispid, Variant::fromShort(static_cast<int16_t>(v))); }
+    void report(int dispid);
+    void reportAccessors();
+    int shortOf(int dispid) const;
+    const std::string& stringOf(int dispid) const;
+    void fire(int dispid, std::initializer_list<int16_t> args);
+
+    // Line and configuration.
+    void applyLineState();
+    void sendConfiguration();
+    void sendRtsDelay();
+    void reopenIfOpen();
+
+    // Addressing.
+    void clearUniqueId();
+    HResult writeDoCommand(int command);
+    void writeAction(int action);
+    void writeUniqueIdByte(int index, int value);
+
+    // Replies.
+    void decodeUniversal(int command, const uint8_t* data, int length);
+
+    // Buffer accessors.
+    bool readAccessor(int dispid, Variant& out) const;
+    bool writeAccessor(int dispid, const Variant& value);
+
+    std::array<Variant, 84> values_;  // DISPIDs 1..83; 0 unused
+    std::string caption_;
+    mutable std::string scratch_;
+
+    int32_t driverHandle_ = -1;
+    int32_t portHandle_ = -1;
+    std::array<uint8_t, 5> uniqueId_{};
+    bool uniqueIdKnown_ = false;
+    int pendingCommand_ = 0;
+    int shortIdentityRepeats_ = 0;
+    std::array<uint8_t, 256> buffer_{};
+    int lastPort_ = 1;
+    int lastMode_ = 0;
+    int lastState_ = 0;
+
+    bool userMode_ = true;
+    bool modified_ = false;
+    std::string errorDescription_;
+    EventSink eventSink_;
+    ChangeSink changeSink_;
+    std::unique_ptr<MessageWindow> messageWindow_;
+    std::unique_ptr<ControlWindow> controlWindow_;
+};
+
+}  // namespace fenwire
