@@ -156,8 +156,8 @@ QString applicationTitle() { return QGuiApplication::applicationDisplayName(); }
 
 int MsgBox(const QString& text, int buttons, int icon, const QString& title) {
     // The classic style value carries buttons in its low bits and the icon above them.
-    constexpr int kButtonBits = 0x07;
-    constexpr int kIconBits = 0x70;
+    constexpr int kButtonBits = 0x0F;
+    constexpr int kIconBits = 0xF0;
     const int style = buttons | icon;
     MessageBoxRequest request;
     request.text = text;

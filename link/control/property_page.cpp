@@ -13,7 +13,7 @@ namespace fenwire {
 
 CKvFenwirePropPage::CKvFenwirePropPage(QWidget* parent) : QWidget(parent) {
     setObjectName("CKvFenwirePropPage");
-    setWindowTitle("General");
+    setWindowTitle(title());
     auto* text = new QLabel("This property page is reserved for future use!", this);
     text->setObjectName("lblReserved");
     text->setAlignment(Qt::AlignCenter);
@@ -22,6 +22,8 @@ CKvFenwirePropPage::CKvFenwirePropPage(QWidget* parent) : QWidget(parent) {
     setMinimumSize(250, 62);
 }
 
+QString CKvFenwirePropPage::title() { return QStringLiteral("General"); }
+
 void showPropertyPage(QWidget* parent) {
     QDialog frame(parent);
     frame.setObjectName("dlgFenwireProperties");
@@ -29,7 +31,7 @@ void showPropertyPage(QWidget* parent) {
     auto* tabs = new QTabWidget(&frame);
     tabs->setObjectName("tabPages");
     auto* page = new CKvFenwirePropPage(tabs);
-    tabs->addTab(page, page->windowTitle());
+    tabs->addTab(page, CKvFenwirePropPage::title());
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &frame);
     buttons->setObjectName("buttons");
     buttons->button(QDialogButtonBox::Ok)->setObjectName("btnOK");

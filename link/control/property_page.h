@@ -8,6 +8,8 @@ namespace fenwire {
 class CKvFenwirePropPage : public QWidget {
 public:
     explicit CKvFenwirePropPage(QWidget* parent = nullptr);
+    // The page's title, shown on its tab.
+    static QString title();
 };
 
 // Shows the page in a modal property frame with one tab.
