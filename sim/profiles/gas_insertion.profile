@@ -1,5 +1,6 @@
-# Gas insertion meter in an 8 inch line (compressed air at about 7 bar),
-# primary variable mass flow in lb/h.
+# Gas insertion meter in an 8 inch line (compressed gas at about 7 bar),
+# primary variable mass flow in lb/h; temperature and pressure sensors, LCD,
+# density from the gas property table. Starts in service.
 meter_type = gas
 meter_style = insertion
 device_revision = 1
@@ -59,5 +60,41 @@ process.pressure = 7           # bar
 process.pressure_variation = 0.1
 process.density = 8.5
 process.standard_density = 1.2047
+process.viscosity = 0.019
 pipe_id = 7.981
 kfactor = 20
+low_flow_cutoff = 1
+mode = in_service
+
+model_number = VX2-I08-G
+part_number = VX2-08-IG-TP-L
+top_level_revision = 4
+sensor_option = both
+display_option = lcd
+strut_size = 0.5
+calibration_date = 2019-05-28
+modification_date = 2019-06-10
+modification_number = 1
+
+temperature_source = integrated_rtd
+pressure_source = analog_absolute
+analog_input.upper = 200       # psi at 20 mA
+analog_input.lower = 0
+density_source = property_table
+lcd_mode = 5                   # PV and totalizer alternating
+pulse_output_mode = scaled_pv
+upper_range_frequency = 500
+totalizer.running = on
+totalizer.roll_over = 1e8
+totalizer.multiplier = 1000
+totalizer.unit = KLB
+
+table.name = COMPRESSED GAS
+table.version = 3
+table.gas_pressures = 50, 100, 150               # psi absolute
+table.gas_temperatures = 32, 100, 200            # degF
+table.gas_density = 0.2997, 0.2632, 0.2233; 0.5993, 0.5265, 0.4467; 0.8990, 0.7897, 0.6700
+diagnostics.wdrs = 20
+diagnostics.mte = 120
+diagnostics.mpe = 115
+carrier.mode = 2
