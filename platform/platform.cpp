@@ -74,13 +74,14 @@ public:
     int messageBox(const MessageBoxRequest& request) override {
         QMessageBox box(qtIcon(request.icon), request.title, request.text, QMessageBox::NoButton,
                         QApplication::activeWindow());
-        QList<QPair<QAbstractButton*, int>> pressed;
+        QList<QPair<QPushButton*, int>> pressed;
         const QList<int> answers = answersOf(request.buttons);
         for (int answer : answers) {
             QPushButton* button = box.addButton(answerText(answer), qtRole(answer));
+            button->setObjectName("btn" + answerText(answer));
             pressed.append({button, answer});
         }
-        box.setDefaultButton(static_cast<QPushButton*>(pressed.first().first));
+        box.setDefaultButton(pressed.first().first);
         // Escape gives Cancel where there is one, else the only button.
         for (const auto& [button, answer] : pressed)
             if (answer == vbCancel || answers.size() == 1) box.setEscapeButton(button);
