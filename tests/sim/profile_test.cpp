@@ -47,6 +47,71 @@ TEST(MeterProfile, GasInsertionProfile) {
     EXPECT_NEAR(floatAt(pv, 1), 28100, 3000);
 }
 
+TEST(MeterProfile, ShippedMetersDifferWhereTheyShould) {
+    struct Expect {
+        const char* profile;
+        const char* options;   // command 137 bytes 12..15: type, style, sensors, display
+        uint8_t mode;          // command 129 byte 0
+        uint8_t protection;    // command 129 byte 5
+        uint8_t software;      // command 0 byte 6
+    };
+    const Expect expected[] = {
+        {"liquid_wafer", "01 00 01 00", 241, 0, 12},
+        {"gas_insertion", "00 01 03 01", 240, 0, 12},
+        {"steam", "02 00 01 01", 241, 0, 18},
+        {"older_meter", "01 00 00 00", 241, 0, 8},
+        {"password_protected", "01 00 01 00", 240, 1, 12},
+    };
+    for (const auto& e : expected) {
+        TestMeter t;
+        std::string error;
+        ASSERT_TRUE(t.meter.loadProfile(kProfiles + "/" + e.profile + ".profile", &error)) << error;
+        auto ask = [&](uint8_t command) {
+            return t.meter.handle(wendrel::makeRequestShort(0, command, {}))->payload();
+        };
+        const auto options = ask(137);
+        EXPECT_EQ(wendrel::toHex(std::vector<uint8_t>(options.begin() + 12, options.end())), e.options) << e.profile;
+        EXPECT_EQ(ask(129).at(0), e.mode) << e.profile;
+        EXPECT_EQ(ask(129).at(5), e.protection) << e.profile;
+        EXPECT_EQ(ask(0).at(6), e.software) << e.profile;
+        EXPECT_EQ(ask(1).size(), 5u);
+    }
+    // The protected meter opens with its password only.
+    TestMeter t;
+    ASSERT_TRUE(t.meter.loadProfile(kProfiles + "/password_protected.profile", nullptr));
+    auto send = [&](uint8_t command, const std::string& data) {
+        return t.meter.handle(wendrel::makeRequestShort(0, command, bytes(data)))->responseCode();
+    };
+    EXPECT_EQ(send(128, "F1"), 16);
+    EXPECT_EQ(send(247, "00 0D 63 B1"), 0);  // CVN1
+    EXPECT_EQ(send(34, "40000000"), 0);
+    // The gas meter's density comes from its gas table: 8.5 kg/m3 at 7 bar and 40 degC.
+    TestMeter gas;
+    ASSERT_TRUE(gas.meter.loadProfile(kProfiles + "/gas_insertion.profile", nullptr));
+    const auto densities = gas.meter.handle(wendrel::makeRequestShort(0, 205, {}))->payload();
+    EXPECT_NEAR(floatAt(densities, 0) * 16.018, 8.5, 0.25);  // the pressure varies a little
+}
+
+TEST(MeterProfile, TablesPotsAndPasswordKeys) {
+    TestMeter t;
+    std::string error;
+    EXPECT_TRUE(t.meter.setValue("table.viscosity", "10:2, 20:1.5", &error)) << error;
+    EXPECT_EQ(t.meter.state().tables.viscosityPoints, 2);
+    EXPECT_FALSE(t.meter.setValue("table.viscosity", "10", &error));
+    EXPECT_FALSE(t.meter.setValue("table.gas_density", "1, 2", &error)) << "no grid yet";
+    EXPECT_NE(error.find("gas_pressures"), std::string::npos) << error;
+    EXPECT_FALSE(t.meter.setValue("table.gas_pressures", "1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17", &error));
+    EXPECT_TRUE(t.meter.setValue("digital_pots", "1, 2, 3, 4, 5, 6, 7", &error)) << error;
+    EXPECT_FALSE(t.meter.setValue("digital_pots", "1, 2, 3", &error));
+    EXPECT_TRUE(t.meter.setValue("password", "ab", &error));
+    EXPECT_EQ(t.meter.state().runtime.password, "AB  ");
+    EXPECT_FALSE(t.meter.setValue("password", "ABCDE", &error));
+    EXPECT_FALSE(t.meter.setValue("pressure_source", "analog_gauge", &error)) << "no pressure sensor";
+    EXPECT_FALSE(t.meter.setValue("density_source", "steam_table", &error)) << "not a steam meter";
+    EXPECT_TRUE(t.meter.setValue("mode", "in_service", &error));
+    EXPECT_TRUE(t.meter.state().runtime.inService);
+}
+
 TEST(MeterProfile, BadLinesAreReportedWithFileAndLine) {
     struct Case {
         const char* text;

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +142,51 @@ TEST(MeterProgram, AnswersCommand0OnItsPseudoTerminal) {
     EXPECT_EQ(first[19], '.');
     EXPECT_EQ(first.substr(23), " 0 -");
     EXPECT_EQ(second.substr(23), " 34 40400000");
+    fs::remove_all(dir);
+}
+
+// Raw terminal on a path; -1 on failure.
+int openRaw(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0) return fd;
+    termios raw{};
+    tcgetattr(fd, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(fd, TCSANOW, &raw);
+    return fd;
+}
+
+TEST(MeterProgram, EveryShippedProfileAnswersTheWholeCatalogue) {
+    std::vector<std::string> profiles;
+    for (const auto& file : fs::directory_iterator(CORVANE_SIM_PROFILES))
+        if (file.path().extension() == ".profile") profiles.push_back(file.path().string());
+    std::sort(profiles.begin(), profiles.end());
+    ASSERT_EQ(profiles.size(), 5u);
+
+    const fs::path dir = fs::temp_directory_path() / ("corvane_sim_cat_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const auto link = (dir / "meter").string();
+    for (const auto& profile : profiles) {
+        SCOPED_TRACE(profile);
+        SimProcess sim({"--pty", link, "--profile", profile, "--mode", "2"});
+        ASSERT_NE(sim.readyLine().find("listening"), std::string::npos);
+        const int fd = openRaw(link);
+        ASSERT_GE(fd, 0);
+        for (const auto& entry : catalogue()) {
+            if (entry.command == 11) continue;  // silent unless the tag is the meter's own
+            const auto wire = wendrel::encodeFrame(wendrel::makeRequestShort(0, entry.command, bytes(entry.request)), 5);
+            ASSERT_EQ(write(fd, wire.data(), wire.size()), static_cast<ssize_t>(wire.size()));
+            const auto reply = readFrame(fd, 2000);
+            ASSERT_TRUE(reply) << int(entry.command);
+            EXPECT_EQ(reply->error, wendrel::FrameError::None);
+            EXPECT_EQ(reply->frame.command, entry.command);
+            const uint8_t code = reply->frame.responseCode();
+            EXPECT_TRUE(code != 64 && code != 5) << int(entry.command) << " answered " << int(code);
+        }
+        close(fd);
+        const int status = sim.stop();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
     fs::remove_all(dir);
 }
 
