@@ -4,8 +4,22 @@
 
 namespace testsupport {
 
-PipeHarness::PipeHarness(int port) : port_(port), masterEnd_(pipe_.takeA()), deviceEnd_(pipe_.takeB()) {
-    deviceEnd_->setIncomingHook([this](const std::vector<uint8_t>& bytes) {
+PipeHarness::PipeHarness(int port) : port_(port) {
+    wendrel::SetTransportFactory([this](int port, int, std::string* error) -> std::unique_ptr<wendrel::Transport> {
+        if (port != port_) {
+            *error = "no such port in this test";
+            return nullptr;
+        }
+        return open();
+    });
+    deliverer_ = std::thread([this] { deliverLoop(); });
+}
+
+std::unique_ptr<wendrel::Transport> PipeHarness::open() {
+    wendrel::MemoryPipe pipe;
+    auto master = pipe.takeA();
+    std::shared_ptr<wendrel::MemoryPipe::End> device = pipe.takeB();
+    device->setIncomingHook([this](const std::vector<uint8_t>& bytes) {
         Responder responder;
         {
             std::lock_guard lock(mutex_);
@@ -15,15 +29,20 @@ PipeHarness::PipeHarness(int port) : port_(port), masterEnd_(pipe_.takeA()), dev
         if (!responder) return;
         for (auto& a : responder(bytes)) inject(a.bytes, a.delayMs);
     });
-    wendrel::SetTransportFactory([this](int port, int, std::string* error) -> std::unique_ptr<wendrel::Transport> {
-        std::lock_guard lock(mutex_);
-        if (port != port_ || !masterEnd_) {
-            *error = "no such port in this test";
-            return nullptr;
-        }
-        return std::move(masterEnd_);
-    });
-    deliverer_ = std::thread([this] { deliverLoop(); });
+    std::lock_guard lock(mutex_);
+    deviceEnd_ = std::move(device);
+    ++openings_;
+    return master;
+}
+
+int PipeHarness::openings() const {
+    std::lock_guard lock(mutex_);
+    return openings_;
+}
+
+std::shared_ptr<wendrel::MemoryPipe::End> PipeHarness::device() const {
+    std::lock_guard lock(mutex_);
+    return deviceEnd_;
 }
 
 PipeHarness::~PipeHarness() {
@@ -54,7 +73,7 @@ size_t PipeHarness::writeCount() const {
 void PipeHarness::inject(const std::vector<uint8_t>& bytes, int delayMs) {
     if (bytes.empty()) return;
     if (delayMs <= 0) {
-        deviceEnd_->write(bytes.data(), bytes.size(), 0);
+        if (auto d = device()) d->write(bytes.data(), bytes.size(), 0);
         return;
     }
     std::lock_guard lock(mutex_);
@@ -62,7 +81,9 @@ void PipeHarness::inject(const std::vector<uint8_t>& bytes, int delayMs) {
     wake_.notify_all();
 }
 
-void PipeHarness::unplug() { deviceEnd_->close(); }
+void PipeHarness::unplug() {
+    if (auto d = device()) d->close();
+}
 
 int32_t PipeHarness::registerDriver(wendrel::MessageTarget* target, int mode) {
     wendrel::DriverRegistration reg;
@@ -87,8 +108,9 @@ void PipeHarness::deliverLoop() {
             if (first == scheduled_.end() || first->first > std::chrono::steady_clock::now()) continue;
             auto bytes = std::move(first->second);
             scheduled_.erase(first);
+            auto d = deviceEnd_;
             lock.unlock();
-            deviceEnd_->write(bytes.data(), bytes.size(), 0);
+            if (d) d->write(bytes.data(), bytes.size(), 0);
             lock.lock();
         }
     }

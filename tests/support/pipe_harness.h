@@ -1,5 +1,6 @@
 // The driver on an in-memory pipe with a scripted device on the far end.
-// While alive, the harness is what the driver opens for its port; the device
+// While alive, the harness is what the driver opens for its port (each opening
+// gets a fresh pipe, so a port may be closed and opened again); the device
 // answers each chunk the master writes through a responder, at once or after a
 // delay, and a test can put bytes on the line itself (burst frames, noise).
 #pragma once
@@ -38,17 +39,21 @@ public:
     void inject(const std::vector<uint8_t>& bytes, int delayMs = 0);
     // The device vanishes: the master's next read reports the port lost.
     void unplug();
+    // How many times the driver has opened this port.
+    int openings() const;
     // Registers the driver on this harness' port; returns the handle.
     int32_t registerDriver(wendrel::MessageTarget* target, int mode = 2);
 
 private:
     void deliverLoop();
 
+    std::unique_ptr<wendrel::Transport> open();
+    std::shared_ptr<wendrel::MemoryPipe::End> device() const;
+
     int port_;
-    wendrel::MemoryPipe pipe_;
-    std::unique_ptr<wendrel::MemoryPipe::End> masterEnd_;  // until the driver takes it
-    std::unique_ptr<wendrel::MemoryPipe::End> deviceEnd_;
     mutable std::mutex mutex_;
+    std::shared_ptr<wendrel::MemoryPipe::End> deviceEnd_;  // the far end of the latest opening
+    int openings_ = 0;
     std::condition_variable wake_;
     Responder responder_;
     std::vector<std::vector<uint8_t>> written_;

@@ -95,7 +95,11 @@ TEST(ControlLine, APortThatCannotBeOpenedSetsTheErrorAndSendsNothing) {
 
 TEST_F(EngineTest, WritingThePortInUseDoesNotRegisterAgain) {
     open(2);
-    host.put("cComPort", 1);  // the harness' port can be opened only once
+    EXPECT_EQ(sim.line.openings(), 1);
+    host.put("cComPort", 1);
+    EXPECT_EQ(sim.line.openings(), 1);
+    host.put("cComMode", 1);  // a new mode does register again
+    EXPECT_EQ(sim.line.openings(), 2);
     EXPECT_EQ(host.number("cComError"), 0);
     host.put("cDoCommand", 0);
     ASSERT_TRUE(host.waitIdle());
