@@ -2,7 +2,6 @@
 // log, flow figures, calibration and modification records, the analog
 // pressure input, flow profiling, carrier settings and digital pots.
 #include <array>
-#include <cmath>
 
 #include "sim/commands.h"
 
