@@ -282,7 +282,7 @@ void CKvFenwireCtrl::applyLineState() {
         }
         clearUniqueId();
     }
-    // The bus monitor, once it exists, is handed the new driver handle here.
+    busviewSetDriverHandle(driverHandle_);
 }
 
 void CKvFenwireCtrl::sendConfiguration() {
@@ -446,7 +446,10 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
         pendingCommand_ = 0;
         shortIdentityRepeats_ = 0;
         if (shortOf(FW_cComMode) == 0) uniqueIdKnown_ = false;
-        // A running bus-monitor script would take the outcome over here.
+        if (busviewRunningScript()) {
+            busviewTakeOver(command, 2);
+            return;
+        }
         fire(FW_EVENT_Result, {tag, static_cast<int16_t>(command), 2});
         fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
         return;
@@ -493,7 +496,11 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
     setShortReported(FW_cRcvLen, length);
     setShortReported(FW_cResponse1, reply.response1);
     setShortReported(FW_cResponse2, reply.response2);
-    // A running bus-monitor script, or a send from its entry dialog, is told here.
+    if (busviewRunningScript()) {
+        busviewTakeOver(command, 1);
+        return;
+    }
+    if (busviewEntrySendOutstanding()) busviewEntrySendAnswered();
     fire(FW_EVENT_Result, {tag, static_cast<int16_t>(command), 1});
     fire(FW_EVENT_Busy, {static_cast<int16_t>(busyBeforeResult)});
 }

@@ -74,6 +74,13 @@ private:
     const std::string& stringOf(int dispid) const;
     void fire(int dispid, std::initializer_list<int16_t> args);
 
+    // Hooks for the bus monitor window; they do nothing until it exists.
+    bool busviewRunningScript() const { return false; }
+    void busviewTakeOver(int /*command*/, int /*result*/) {}
+    bool busviewEntrySendOutstanding() const { return false; }
+    void busviewEntrySendAnswered() {}
+    void busviewSetDriverHandle(int32_t /*handle*/) {}
+
     // Line and configuration.
     void applyLineState();
     void sendConfiguration();
