@@ -2,11 +2,9 @@
 // from scripted reply payloads.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "link/driver/frame.h"
 #include "tests/link/control/hosted_control.h"
-#include "tests/support/pipe_harness.h"
+#include "tests/support/scripted_meter.h"
 
 using testsupport::HostedControl;
 
@@ -82,26 +80,8 @@ TEST(ControlBuffer, EachAccessorChecksItsOwnRange) {
 
 namespace {
 
-// A meter that answers each command with a fixed payload (status 0, 0).
-struct ScriptedMeter {
-    testsupport::PipeHarness line;
-    std::map<int, std::string> payloads;  // command -> hex
-    ScriptedMeter() {
-        line.setResponder([this](const std::vector<uint8_t>& written) {
-            std::vector<testsupport::Answer> out;
-            wendrel::FrameParser parser([&](const wendrel::ParsedFrame& f) {
-                auto it = payloads.find(f.frame.command);
-                if (it == payloads.end()) return;
-                out.push_back({wendrel::encodeFrame(wendrel::makeReply(f.frame, 0, 0, testsupport::hex(it->second.c_str())), 5)});
-            });
-            parser.feed(written);
-            return out;
-        });
-    }
-};
-
 struct DecodeTest : ::testing::Test {
-    ScriptedMeter meter;
+    testsupport::ScriptedMeter meter;
     HostedControl host;
     void SetUp() override {
         host.put("cComMode", 2);
@@ -109,7 +89,7 @@ struct DecodeTest : ::testing::Test {
         host.put("cComState", 1);
     }
     void run(int command, const std::string& payload) {
-        meter.payloads[command] = payload;
+        meter.script(command, payload);
         host.log.clear();
         host.put("cDoCommand", command);
         ASSERT_TRUE(host.waitIdle());
