@@ -5,53 +5,21 @@
 //
 //   bench-line-overhead [N]      (default 20)
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <utility>
 
 #include "link/driver/portmap.h"
 #include "link/driver/wendrel.h"
 #include "sim/meter_line.h"
+#include "tools/reply_inbox.h"
 #include "tools/sim_process.h"
 
 using namespace wendrel;
 
 namespace {
 
-class Inbox : public MessageTarget {
-public:
-    void post(int32_t message, intptr_t wParam, intptr_t lParam) override {
-        std::lock_guard lock(mutex_);
-        if (message == WM_HART_MONITOR) {
-            lineChars_ += ReadMonitorRecord(lParam).count;
-            FreeMonitorRecord(lParam);
-            return;
-        }
-        if (message == WM_HART_REPLY) replies_.push_back({wParam, lParam});
-        arrived_.notify_all();
-    }
-    std::pair<intptr_t, intptr_t> next() {
-        std::unique_lock lock(mutex_);
-        arrived_.wait(lock, [this] { return !replies_.empty(); });
-        auto r = replies_.front();
-        replies_.pop_front();
-        return r;
-    }
-    long takeLineChars() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(lineChars_, 0);
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<std::pair<intptr_t, intptr_t>> replies_;
-    long lineChars_ = 0;
-};
+using Inbox = tools::ReplyInbox;
 
 bool transact(int32_t handle, Inbox& inbox, const HartRequest& request, uint8_t* data) {
     HART_SendRequest(handle, &request, 0);

@@ -3,46 +3,23 @@
 // identity with command 0, then its tag and live values by long address.
 //
 //   wendrel-demo [--port N] [--mode 0|1|2] [--count K]
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "link/driver/codec.h"
 #include "link/driver/portmap.h"
 #include "link/driver/wendrel.h"
+#include "tools/reply_inbox.h"
 #include "tools/sim_process.h"
 
 using namespace wendrel;
 
 namespace {
 
-// Collects the driver's reply messages for a program without an event loop.
-class Inbox : public MessageTarget {
-public:
-    void post(int32_t message, intptr_t wParam, intptr_t lParam) override {
-        std::lock_guard lock(mutex_);
-        if (message == WM_HART_REPLY) replies_.push_back({wParam, lParam});
-        if (message == WM_HART_NOTIFY && wParam == NotifyPortLost) std::fprintf(stderr, "the port is gone\n");
-        arrived_.notify_all();
-    }
-    std::pair<intptr_t, intptr_t> next() {
-        std::unique_lock lock(mutex_);
-        arrived_.wait(lock, [this] { return !replies_.empty(); });  // the driver always ends a request
-        auto r = replies_.front();
-        replies_.pop_front();
-        return r;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<std::pair<intptr_t, intptr_t>> replies_;
-};
+using Inbox = tools::ReplyInbox;
 
 struct Reply {
     uint8_t data[300] = {};
