@@ -1,0 +1,24 @@
+// Number texts for every form, report and file of the utility. Screens use
+// the user's locale; files always use "." so they read back in any locale.
+#pragma once
+
+#include <QString>
+
+namespace app {
+
+// Shortest text with at most 7 significant digits, scientific ("1.234568E+07",
+// "1E-05") when the decimal exponent is below -4 or above 6; user's locale.
+QString NumberText(float value);
+// The value rounded to `places` decimals, halves to the even digit, judged on
+// the value as stored; shortest plain text without trailing zeros; user's locale.
+QString RoundedText(float value, int places);
+// Whether an entry is a number: optional sign, digits with the locale's
+// decimal separator, optional exponent; blanks around it are allowed.
+bool IsNumeric(const QString& text);
+// Parses an entry; false when it is not numeric or not a finite
+// single-precision value (too large for a float).
+bool ParseNumber(const QString& text, float& value);
+// As NumberText, with "." as decimal separator whatever the locale.
+QString FileNumberText(float value);
+
+}  // namespace app

@@ -1,0 +1,12 @@
+// The application's own texts for HART engineering-unit codes.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace app {
+
+// The unit's text; empty for a code without one.
+QString UnitText(int code);
+
+}  // namespace app
