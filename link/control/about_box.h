@@ -14,6 +14,7 @@ class AboutBox;
 namespace fenwire {
 
 class AboutBox : public QDialog {
+    Q_OBJECT
 public:
     explicit AboutBox(QWidget* parent = nullptr);
     ~AboutBox() override;

@@ -14,6 +14,7 @@ inline constexpr int kControlWindowSide = 32;
 QPixmap controlBitmap();
 
 class ControlWindow : public QWidget {
+    Q_OBJECT
 public:
     explicit ControlWindow(QWidget* parent = nullptr);
     QSize sizeHint() const override;

@@ -6,6 +6,7 @@
 namespace fenwire {
 
 class CKvFenwirePropPage : public QWidget {
+    Q_OBJECT
 public:
     explicit CKvFenwirePropPage(QWidget* parent = nullptr);
     // The page's title, shown on its tab.
