@@ -1,0 +1,127 @@
+#include "app/shell/frmComPort.h"
+
+#include <map>
+
+#include "app/commands/ReadHART.h"
+#include "app/commands/fenwire1.h"
+#include "platform/platform.h"
+#include "ui_frmComPort.h"
+
+namespace app {
+
+uint8_t ComPort = 1;
+int32_t DeviceStatus = 0;
+
+namespace {
+
+constexpr int kFirstProbedPort = 1;
+constexpr int kLastProbedPort = 24;
+constexpr short kNoValidResponse = 2;
+constexpr int kPortNotOpened = 1;
+
+frmComPort* gComPortForm = nullptr;
+
+}  // namespace
+
+QString ResponseCodeSuffix(int responseCode) {
+    static const std::map<int, QString> kSuffixes = {
+        {2, QStringLiteral(": Invalid Selection")},
+        {5, QStringLiteral(": Too Few Data Bytes Received")},
+        {7, QStringLiteral(": Write Protected")},
+        {10, QStringLiteral(": Lower range value too low")},
+        {11, QStringLiteral(": Upper range value too high")},
+        {12, QStringLiteral(": Upper range value too low")},
+        {16, QStringLiteral(": Access restricted")},
+    };
+    const auto it = kSuffixes.find(responseCode);
+    return it == kSuffixes.end() ? QString() : it->second;
+}
+
+frmComPort* ComPortForm() { return gComPortForm; }
+
+frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmComPort>()) {
+    ui->setupUi(this);
+    Fenwire1_ = new FenwireControl(api, this);
+    Fenwire1_->setObjectName(QStringLiteral("Fenwire1"));
+    setFenwire1(Fenwire1_);
+    gComPortForm = this;
+
+    connect(Fenwire1_, &FenwireControl::Result, this, &frmComPort::Fenwire1_Result);
+    connect(ui->cmbComPort, &QComboBox::activated, this, &frmComPort::cmbComPort_Click);
+    connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // hides; form and link stay
+
+    FillPortList();
+    InitHART();
+}
+
+frmComPort::~frmComPort() {
+    if (gComPortForm == this) gComPortForm = nullptr;
+    if (Fenwire1() == Fenwire1_) setFenwire1(nullptr);
+}
+
+void frmComPort::InitHART() {
+    if (Fenwire1_->get("cComState") != 0) return;
+    Fenwire1_->put("cComPort", ComPort);
+    Fenwire1_->put("cComState", 1);
+    Fenwire1_->put("cAddrMode", 0);
+}
+
+bool frmComPort::LinkOpen() const {
+    return Fenwire1_->get("cComState") != 0 && Fenwire1_->get("cComError") == 0;
+}
+
+void frmComPort::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FillPortList();
+}
+
+void frmComPort::FillPortList() {
+    platform::BusyPointer busy;
+    ui->cmbComPort->clear();
+    for (int port = kFirstProbedPort; port <= kLastProbedPort; ++port) {
+        Fenwire1_->put("cComPort", port);
+        Fenwire1_->put("cComState", 1);
+        if (Fenwire1_->get("cComError") == 0) ui->cmbComPort->addItem("COM " + QString::number(port), port);
+        Fenwire1_->put("cComState", 0);
+    }
+    // A combo box selects its first entry by itself; only the remembered port may be selected.
+    ui->cmbComPort->setCurrentIndex(ui->cmbComPort->findData(static_cast<int>(ComPort)));
+    if (ui->cmbComPort->currentIndex() >= 0) cmbComPort_Click();
+}
+
+void frmComPort::cmbComPort_Click() {
+    const int index = ui->cmbComPort->currentIndex();
+    if (index < 0) return;
+    ComPort = static_cast<uint8_t>(ui->cmbComPort->itemData(index).toInt());
+    Fenwire1_->put("cComState", 0);
+    InitHART();
+    if (Fenwire1_->get("cComError") == kPortNotOpened) {
+        platform::MsgBox("Com Port " + QString::number(ComPort) + " not Valid !", platform::vbOKOnly);
+        Fenwire1_->put("cComError", 0);
+    }
+}
+
+void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResult) {
+    if (iResult == kNoValidResponse) {
+        // Closed until the next InitHART: the next user action reopens it.
+        Fenwire1_->put("cComState", 0);
+        ++failedTransactions_;
+        platform::MsgBox(QStringLiteral("No Device Response !"), platform::vbOKOnly);
+        return;
+    }
+    DeviceStatus = Fenwire1_->get("cResponse2");
+    const int responseCode = Fenwire1_->get("cResponse1");
+    const QString suffix = ResponseCodeSuffix(responseCode);
+    if (!suffix.isEmpty()) {
+        // The store keeps what the last successful read of this command left.
+        ++failedTransactions_;
+        platform::MsgBox("Error:  Command " + QString::number(iCommand) + " reports reponse code " +
+                             QString::number(responseCode) + suffix,
+                         platform::vbOKOnly, platform::vbCritical, QStringLiteral("Response Code Error"));
+        return;
+    }
+    ReadHART(iCommand);
+}
+
+}  // namespace app

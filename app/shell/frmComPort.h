@@ -1,0 +1,61 @@
+// The port form: owns the application's one link control, Fenwire1, lists
+// the ports it can open, opens the link on the chosen one and handles the
+// result of every transaction.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <memory>
+
+#include "link/control/fenwire_loader.h"
+
+namespace Ui {
+class frmComPort;
+}
+
+namespace app {
+
+class FenwireControl;
+
+// The port the link is opened on (1 to 24); kept in the settings between runs.
+extern uint8_t ComPort;
+// The field device status byte of the latest transaction that got a response.
+extern int32_t DeviceStatus;
+
+// The text a response code adds to its error message, or empty for a code
+// that is taken as success (the response is decoded).
+QString ResponseCodeSuffix(int responseCode);
+
+class frmComPort : public QDialog {
+    Q_OBJECT
+public:
+    // Creates Fenwire1 through `api`, probes the ports and opens the link on ComPort.
+    explicit frmComPort(const fenwire::FenwireApi& api, QWidget* parent = nullptr);
+    ~frmComPort() override;
+
+    // Opens the link on ComPort unless it is open already; run before every
+    // read or write, so that a link closed after a failed transaction reopens.
+    void InitHART();
+
+    // Transactions that got no response or a response-code error so far.
+    int FailedTransactions() const { return failedTransactions_; }
+    // True when the link is open on a port that could be opened.
+    bool LinkOpen() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FillPortList();
+    void cmbComPort_Click();
+    void Fenwire1_Result(short iAction, short iCommand, short iResult);
+
+    std::unique_ptr<Ui::frmComPort> ui;
+    FenwireControl* Fenwire1_ = nullptr;  // a child of this form
+    int failedTransactions_ = 0;
+};
+
+// The port form of the running application; null before it is created.
+frmComPort* ComPortForm();
+
+}  // namespace app

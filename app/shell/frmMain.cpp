@@ -1,0 +1,422 @@
+#include "app/shell/frmMain.h"
+
+#include <QDialog>
+#include <QSettings>
+#include <QTimer>
+#include <array>
+
+#include "app/commands/SendHART.h"
+#include "app/commands/fenwire1.h"
+#include "app/commands/format.h"
+#include "app/commands/mGlobal.h"
+#include "app/shell/frmComPort.h"
+#include "platform/platform.h"
+#include "ui_frmMain.h"
+
+namespace app {
+
+namespace {
+
+frmMain* gMainWindow = nullptr;
+
+constexpr int kEditModeCode = 241;
+constexpr int kInServiceCode = 240;
+constexpr int kSteamMeterType = 2;
+constexpr int kWaferStyle = 0;
+constexpr int kNoDisplay = 0;
+constexpr int kFirstTotalizerSettingsRevision = 18;
+constexpr int kContinuousIntervalMs = 500;
+constexpr int kStatusConfigurationChanged = 0x40;
+constexpr int kStatusCurrentFixed = 0x08;
+constexpr int kSaveToMemory = 0;
+constexpr int kRestoreFromMemory = 1;
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 24;
+// The link control's bus monitor window is not built yet: "Hart Analysis" stays disabled.
+constexpr bool kBusMonitorBuilt = false;
+
+constexpr char kBeginContinuous[] = "Begin Continuous Display Update";
+constexpr char kEndContinuous[] = "End Continuous Display Update";
+
+// The per-user settings: native format, filed under the application title.
+std::unique_ptr<QSettings> openSettings() {
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kApplicationTitle,
+                                       kApplicationTitle);
+}
+constexpr char kComPortKey[] = "Settings/ComPort";
+
+// The stored port; port 1 when none is stored or the stored text is no port.
+uint8_t StoredComPort() {
+    bool ok = false;
+    const int port = openSettings()->value(kComPortKey).toString().trimmed().toInt(&ok);
+    return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
+}
+
+QString PVLabelText(int variableCode) {
+    static const std::array<const char*, 7> kLabels = {
+        "PV (Volume):",      "PV (Mass):",     "PV (Standard):", "PV (Velocity):",
+        "PV (Temperature):", "PV (Pressure):", "PV (Frequency):",
+    };
+    if (variableCode < 0 || variableCode >= static_cast<int>(kLabels.size())) return QStringLiteral("PV (Invalid):");
+    return QString::fromLatin1(kLabels[static_cast<size_t>(variableCode)]);
+}
+
+bool IsFlowVariable(int variableCode) { return variableCode >= 0 && variableCode <= 2; }
+
+std::map<QString, FormFactory>& formFactories() {
+    // Each configuration form and tool is registered here as it is built.
+    static std::map<QString, FormFactory> factories;
+    return factories;
+}
+
+std::unique_ptr<QDialog> makeForm(const QString& form, QWidget* parent) {
+    const auto it = formFactories().find(form);
+    return it == formFactories().end() ? nullptr : it->second(parent);
+}
+
+bool formBuilt(const QString& form) { return formFactories().count(form) != 0; }
+
+}  // namespace
+
+void setFormFactory(const QString& form, FormFactory factory) {
+    if (factory)
+        formFactories()[form] = std::move(factory);
+    else
+        formFactories().erase(form);
+}
+
+frmMain* MainWindow() { return gMainWindow; }
+
+frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::frmMain>()) {
+    ui->setupUi(this);
+    setWindowTitle(QStringLiteral(" ") + kApplicationTitle);
+    gMainWindow = this;
+
+    tmrUpdateDisplay = new QTimer(this);
+    tmrUpdateDisplay->setObjectName(QStringLiteral("tmrUpdateDisplay"));
+    tmrUpdateDisplay->setInterval(kContinuousIntervalMs);
+    connect(tmrUpdateDisplay, &QTimer::timeout, this, &frmMain::tmrUpdateDisplay_Timer);
+
+    connect(ui->btnConnect, &QPushButton::clicked, this, &frmMain::btnConnect_Click);
+    connect(ui->btnUpdate, &QPushButton::clicked, this, &frmMain::btnUpdate_Click);
+    connect(ui->btnContinuous, &QPushButton::clicked, this, &frmMain::btnContinuous_Click);
+    ConnectLeaves();
+
+    ComPort = StoredComPort();
+    portForm_ = new frmComPort(api, this);
+}
+
+frmMain::~frmMain() {
+    openSettings()->setValue(kComPortKey, QString::number(ComPort));
+    if (gMainWindow == this) gMainWindow = nullptr;
+}
+
+void frmMain::ConnectLeaves() {
+    // Leaves that show their form modally and do nothing else.
+    const std::pair<QAction*, const char*> modalLeaves[] = {
+        {ui->mnuAnalogRangeValues, "frmAnalogRangeValues"},
+        {ui->mnuPrimaryVariable, "frmPrimaryVariable"},
+        {ui->mnuHARTInterface, "frmHARTInterface"},
+        {ui->mnuDampingValue, "frmDampingValue"},
+        {ui->mnuProcessTemperature, "frmProcessTemperature"},
+        {ui->mnuProcessPressure, "frmProcessPressure"},
+        {ui->mnuDensityAndViscosity, "frmDensityAndViscosity"},
+        {ui->mnuLCDDisplay, "frmLCDDisplay"},
+        {ui->mnuPulseOutput, "frmPulseOutput"},
+        {ui->mnuBurstMode, "frmBurstMode"},
+        {ui->mnuStandardFlow, "frmStandardFlow"},
+        {ui->mnuAlarmSelection, "frmAlarmSelection"},
+        {ui->mnuPipeID, "frmPipeID"},
+        {ui->mnuLowFlowCutoff, "frmLowFlowCutoff"},
+        {ui->mnuKFactor, "frmKFactor"},
+        {ui->mnuTotalizerSettings, "frmTotalizerSettings"},
+        {ui->mnuPropertyTables, "frmPropertyTables"},
+        {ui->mnuDiagnostics, "frmDiagnostics"},
+        {ui->mnuConfigurationRpt, "frmConfigReport"},
+        {ui->mnuFlowData, "frmCalibration"},
+        {ui->mnuDigitalPots, "frmDigitalPotDisplay"},
+        {ui->mnuAbout, "frmAbout"},
+    };
+    for (const auto& [entry, form] : modalLeaves) {
+        const QString name = QString::fromLatin1(form);
+        if (!formBuilt(name)) notBuilt_.insert(entry);
+        connect(entry, &QAction::triggered, this, [this, name] { ShowModalForm(name); });
+    }
+
+    // Leaves with more to do than showing a form.
+    const std::tuple<QAction*, const char*, void (frmMain::*)()> otherLeaves[] = {
+        {ui->mnuPasswordProtection, "frmPasswordProtection", &frmMain::PasswordProtection},
+        {ui->mnuTotalizer, "frmTotalizer", &frmMain::OpenTotalizer},
+        {ui->mnuFlowProfiling, "frmFlowProfiling", &frmMain::OpenFlowProfiling},
+        {ui->mnuFixedAnalogOutput, "frmTrimAnalogOutput", nullptr},
+    };
+    for (const auto& [entry, form, handler] : otherLeaves)
+        if (!formBuilt(QString::fromLatin1(form))) notBuilt_.insert(entry);
+    for (const auto& [entry, form, handler] : otherLeaves)
+        if (handler) connect(entry, &QAction::triggered, this, handler);
+    connect(ui->mnuFixedAnalogOutput, &QAction::triggered, this,
+            [this] { ShowModelessForm(QStringLiteral("frmTrimAnalogOutput")); });
+
+    if (!kBusMonitorBuilt) notBuilt_.insert(ui->mnuHartAnalysis);
+    connect(ui->mnuHartAnalysis, &QAction::triggered, this, &frmMain::OpenHartAnalysis);
+    connect(ui->mnuEnterEditMode, &QAction::triggered, this, &frmMain::EnterEditMode);
+    connect(ui->mnuPutMeterInService, &QAction::triggered, this, &frmMain::PutMeterInService);
+    connect(ui->mnuSaveConfiguration, &QAction::triggered, this, &frmMain::SaveConfiguration);
+    connect(ui->mnuRestoreConfiguration, &QAction::triggered, this, &frmMain::RestoreConfiguration);
+    connect(ui->mnuRestoreFactoryConfiguration, &QAction::triggered, this, &frmMain::RestoreFactoryConfiguration);
+    connect(ui->mnuComPort, &QAction::triggered, this, &frmMain::OpenComPort);
+
+    for (QAction* entry : std::as_const(notBuilt_)) entry->setEnabled(false);
+}
+
+void frmMain::setEntryEnabled(QAction* entry, bool enabled) {
+    entry->setEnabled(enabled && !notBuilt_.contains(entry));
+}
+
+bool frmMain::Answered(const std::function<void()>& send) {
+    const int failuresBefore = portForm_->FailedTransactions();
+    send();
+    // A sender on a closed link starts nothing and reports nothing: that is no answer either.
+    return portForm_->FailedTransactions() == failuresBefore && portForm_->LinkOpen();
+}
+
+// ---- reading the meter -------------------------------------------------------
+
+void frmMain::ReadIdentity() {
+    SendCmd132();
+    ui->txtModelNumber->setText(ModelNumber);
+    SendCmd13();
+    ui->txtTag->setText(Tag);
+    FenwireControl* fenwire = Fenwire1();
+    DeviceType = fenwire->get("p00DeviceID");
+    SoftwareRevision = fenwire->get("p00SoftwRev");
+    DeviceNumber = fenwire->get("p00DeviceNumber");
+    if (SoftwareRevision >= kFirstTotalizerSettingsRevision) ui->mnuTotalizerSettings->setVisible(true);
+}
+
+void frmMain::update() {
+    ++updateDepth_;
+    FenwireControl* fenwire = Fenwire1();
+    // Failed when a transaction got no response or an error, or could not run
+    // because the link was closed: the values shown are then stale.
+    UpdateOK = Answered([&] {
+        SendAction2();
+        ui->txtPercentOfRange->setText(RoundedText(fenwire->getFloat("p02Percent"), 4));
+        SendCmd50();
+        ui->PVLabel->setText(PVLabelText(PVVariableCode));
+        SendAction3();
+        ui->txtPV->setText(RoundedText(fenwire->getFloat("p03Pv1"), 4));
+        ui->lblPVUnit->setText(fenwire->getText("p03sPv1Unit"));
+        ui->txtAnalogOutputCurrent->setText(RoundedText(fenwire->getFloat("p02Current"), 2));
+        ui->txtProcessTemperature->setText(RoundedText(fenwire->getFloat("p03Pv3"), 1));
+        ui->lblProcessTemperatureUnit->setText(fenwire->getText("p03sPv3Unit"));
+        ui->txtProcessPressure->setText(RoundedText(fenwire->getFloat("p03Pv4"), 2));
+        ui->lblProcessPressureUnit->setText(fenwire->getText("p03sPv4Unit"));
+    });
+    // The status byte came with these replies: the lamps show the meter as it is now.
+    UpdateStatusLeds();
+    --updateDepth_;
+}
+
+void frmMain::UpdateStatusLeds() {
+    ui->ledChangedNotSaved->setOn((DeviceStatus & kStatusConfigurationChanged) != 0);
+    ui->ledFixed->setOn((DeviceStatus & kStatusCurrentFixed) != 0);
+}
+
+// ---- buttons -----------------------------------------------------------------
+
+void frmMain::btnConnect_Click() {
+    portForm_->InitHART();
+    {
+        platform::BusyPointer busy;
+        ReadIdentity();
+        update();
+        ui->btnConnect->setEnabled(false);
+        ui->btnUpdate->setEnabled(true);
+        ui->btnContinuous->setEnabled(true);
+
+        SendCmd129();
+        ModeRefresh();
+        setEntryEnabled(ui->mnuPasswordProtection, InService);
+
+        SendCmd137();
+        SteamMeter = MeterType == kSteamMeterType;
+        if (MeterStyle == kWaferStyle) ui->mnuFlowProfiling->setEnabled(false);
+        if (DisplayOption == kNoDisplay) ui->mnuLCDDisplay->setEnabled(false);
+        SensorOption = app::SensorOption;
+        ui->btnConnect->setText(QStringLiteral("Connect"));
+    }
+    portForm_->InitHART();
+}
+
+void frmMain::btnUpdate_Click() {
+    platform::BusyPointer busy;
+    portForm_->InitHART();
+    update();
+    ReadIdentity();
+}
+
+void frmMain::btnContinuous_Click() {
+    if (tmrUpdateDisplay->isActive())
+        StopContinuous();
+    else
+        StartContinuous();
+}
+
+void frmMain::StartContinuous() {
+    tmrUpdateDisplay->start();
+    ui->ledContinuous->setOn(true);
+    ui->btnContinuous->setText(QString::fromLatin1(kEndContinuous));
+}
+
+void frmMain::StopContinuous() {
+    tmrUpdateDisplay->stop();
+    ui->ledContinuous->setOn(false);
+    ui->btnContinuous->setText(QString::fromLatin1(kBeginContinuous));
+}
+
+void frmMain::tmrUpdateDisplay_Timer() {
+    // A tick that arrives while an update waits for the meter is skipped:
+    // nesting one update in another every 500 ms would never unwind on a
+    // slow line, and each failure would stack another message box.
+    if (tickRunning_ || updateDepth_ > 0) return;
+    tickRunning_ = true;
+    UpdateOK = false;
+    update();
+    if (!UpdateOK) {
+        StopContinuous();
+        platform::MsgBox(QStringLiteral("Update failed, switching out of continuous mode."), platform::vbOKOnly,
+                         platform::vbInformation, QStringLiteral("Ending Continuous Mode"));
+    }
+    tickRunning_ = false;
+}
+
+// ---- edit mode and in service --------------------------------------------------
+
+void frmMain::ModeRefresh() {
+    AccessLevel = app::AccessLevel;
+    PasswordProtected = PasswordProtectionFlag == 1;
+    ui->ledPasswordProtected->setOn(PasswordProtected);
+    InService = MeterMode != kEditModeCode;
+    EditMode = !InService;
+    setEntryEnabled(ui->mnuPutMeterInService, !InService);
+    ui->ledOnline->setOn(InService);
+    ui->ledEditMode->setOn(EditMode);
+    setEntryEnabled(ui->mnuEnterEditMode, InService);
+}
+
+bool frmMain::PasswordConfirmed() {
+    // The password prompt is not built yet; until it is, nothing confirms it.
+    const std::unique_ptr<QDialog> prompt = makeForm(QStringLiteral("frmPasswordProtected"), this);
+    return prompt && platform::showModal(*prompt) == QDialog::Accepted;
+}
+
+void frmMain::EnterEditMode() {
+    setEntryEnabled(ui->mnuPasswordProtection, false);
+    if (PasswordProtected) {
+        SendCmd129();
+        PasswordProtected = PasswordProtectionFlag != 0;
+        if (PasswordProtected && !PasswordConfirmed()) {
+            platform::MsgBox(QStringLiteral("Incorrect Password"), platform::vbOKOnly, platform::vbCritical);
+            return;
+        }
+    }
+    platform::BusyPointer busy;
+    // With protection on, the prompt decided the mode: it is only read back.
+    if (InService && !PasswordProtected) SendCmd128(kEditModeCode);
+    SendCmd129();
+    ModeRefresh();
+}
+
+void frmMain::PutMeterInService() {
+    setEntryEnabled(ui->mnuPasswordProtection, true);
+    platform::BusyPointer busy;
+    SendCmd128(kInServiceCode);
+    SendCmd129();
+    ModeRefresh();
+}
+
+void frmMain::PasswordProtection() {
+    platform::BusyPointer busy;
+    ShowModalForm(QStringLiteral("frmPasswordProtection"));
+    SendCmd129();
+    PasswordProtected = PasswordProtectionFlag == 1;
+}
+
+bool frmMain::CanWrite() {
+    if (!EditMode &&
+        platform::MsgBox(QStringLiteral("Meter is not in Edit Mode.  Enter edit mode now?"), platform::vbYesNo,
+                         platform::vbNoIcon, QStringLiteral("Not in Edit Mode")) == platform::vbYes)
+        EnterEditMode();
+    return EditMode;
+}
+
+// ---- save and restore --------------------------------------------------------
+
+// The lamp goes off only when the meter took the command: a refused or
+// unanswered save leaves the configuration as unsaved as it was.
+void frmMain::SaveConfiguration() {
+    if (!CanWrite()) return;
+    platform::BusyPointer busy;
+    if (Answered([] { SendCmd39(kSaveToMemory); })) ui->ledChangedNotSaved->setOn(false);
+}
+
+void frmMain::RestoreConfiguration() {
+    if (!CanWrite()) return;
+    platform::BusyPointer busy;
+    if (Answered([] { SendCmd39(kRestoreFromMemory); })) ui->ledChangedNotSaved->setOn(false);
+}
+
+void frmMain::RestoreFactoryConfiguration() {
+    if (!CanWrite()) return;
+    if (platform::MsgBox(QStringLiteral("This command will restore ALL values in the meter to their factory "
+                                        "defaults.  Are you sure you wish to proceed?"),
+                         platform::vbYesNo, platform::vbNoIcon, QStringLiteral("Warning!")) != platform::vbYes)
+        return;
+    platform::BusyPointer busy;
+    if (Answered([] { SendCmd42(); })) ui->ledChangedNotSaved->setOn(false);
+}
+
+// ---- forms and tools ---------------------------------------------------------
+
+void frmMain::ShowModalForm(const QString& form) {
+    platform::BusyPointer busy;
+    if (const std::unique_ptr<QDialog> dialog = makeForm(form, this)) platform::showModal(*dialog);
+}
+
+void frmMain::ShowModelessForm(const QString& form) {
+    QPointer<QDialog>& open = modelessForms_[form];
+    if (!open) {
+        std::unique_ptr<QDialog> dialog = makeForm(form, this);
+        if (!dialog) return;
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        open = dialog.release();  // owned by this window as its child
+    }
+    platform::showModeless(*open);
+}
+
+void frmMain::OpenTotalizer() {
+    SendCmd50();
+    if (IsFlowVariable(PVVariableCode))
+        ShowModelessForm(QStringLiteral("frmTotalizer"));
+    else
+        platform::MsgBox(
+            QStringLiteral("PV must be volume flow, mass flow, or standard flow for totalizer to have meaning."));
+}
+
+void frmMain::OpenFlowProfiling() {
+    if (!InService) EnterEditMode();
+    ShowModalForm(QStringLiteral("frmFlowProfiling"));
+}
+
+void frmMain::OpenHartAnalysis() {
+    if (Fenwire1()->get("cBusview") == 0) Fenwire1()->put("cBusview", 1);
+}
+
+void frmMain::OpenComPort() {
+    platform::BusyPointer busy;
+    platform::showModal(*portForm_);
+}
+
+}  // namespace app

@@ -1,0 +1,112 @@
+// The main window: connects to the meter, shows its live values and state
+// lamps, switches it between edit mode and in service, saves and restores
+// its configuration, and opens every configuration form and tool. Other
+// forms consult its meter facts and call CanWrite before they write.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSet>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "link/control/fenwire_loader.h"
+
+class QDialog;
+class QTimer;
+
+namespace Ui {
+class frmMain;
+}
+
+namespace app {
+
+class frmComPort;
+
+// Message boxes without a caption show it, and the settings are filed under it.
+inline constexpr char kApplicationTitle[] = "Corvane Aldmoor HART Interface Utility";
+
+// Makes one of the forms the menu opens.
+using FormFactory = std::function<std::unique_ptr<QDialog>(QWidget* parent)>;
+// Registers the factory of a form by its name ("frmDampingValue"); an empty
+// factory removes it. A form without a factory is not built yet: its menu
+// entry stays disabled. Takes effect for main windows created afterwards.
+void setFormFactory(const QString& form, FormFactory factory);
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Reads the stored port and loads the port form, which creates Fenwire1
+    // through `api` and opens the link. Nothing is read from the meter until Connect.
+    explicit frmMain(const fenwire::FenwireApi& api, QWidget* parent = nullptr);
+    // Stores the port for the next start.
+    ~frmMain() override;
+
+    // The write guard: true in edit mode; otherwise offers to enter it.
+    bool CanWrite();
+    // Refreshes the live values.
+    void update();
+    // The changed-not-saved and fixed-current lamps from DeviceStatus.
+    void UpdateStatusLeds();
+    // Model number, tag and the identity facts.
+    void ReadIdentity();
+    // The "Enter Edit Mode" action.
+    void EnterEditMode();
+
+    frmComPort& portForm() { return *portForm_; }
+
+    // Meter facts that other forms consult.
+    int AccessLevel = 0;
+    int SensorOption = 0;
+    bool InService = false;
+    bool SteamMeter = false;
+    bool PasswordProtected = false;
+    bool EditMode = false;
+    int DeviceType = 0;
+    int SoftwareRevision = 0;
+    int32_t DeviceNumber = 0;
+
+private:
+    void btnConnect_Click();
+    void btnUpdate_Click();
+    void btnContinuous_Click();
+    void tmrUpdateDisplay_Timer();
+    void StartContinuous();
+    void StopContinuous();
+    void ModeRefresh();
+    void PutMeterInService();
+    void PasswordProtection();
+    void SaveConfiguration();
+    void RestoreConfiguration();
+    void RestoreFactoryConfiguration();
+    void OpenTotalizer();
+    void OpenFlowProfiling();
+    void OpenHartAnalysis();
+    void OpenComPort();
+
+    // True when the user confirmed the password prompt with OK.
+    bool PasswordConfirmed();
+    // Runs one transaction; true when the meter answered it without a response-code error.
+    bool Answered(const std::function<void()>& send);
+    void ShowModalForm(const QString& form);
+    void ShowModelessForm(const QString& form);
+    void ConnectLeaves();
+    // Enables a menu entry as the meter's state allows, but never one whose form is not built.
+    void setEntryEnabled(QAction* entry, bool enabled);
+
+    std::unique_ptr<Ui::frmMain> ui;
+    frmComPort* portForm_ = nullptr;  // a child of this window
+    QTimer* tmrUpdateDisplay = nullptr;
+    bool UpdateOK = false;
+    int updateDepth_ = 0;      // update() runs nested when a tick arrives inside its wait
+    bool tickRunning_ = false;
+    QSet<QAction*> notBuilt_;
+    std::map<QString, QPointer<QDialog>> modelessForms_;
+};
+
+// The main window of the running application; null before it is created.
+frmMain* MainWindow();
+
+}  // namespace app

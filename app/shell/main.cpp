@@ -1,0 +1,125 @@
+// corvane-hart: the HART interface utility for the Corvane vortex flow meter.
+//
+//   corvane-hart [--sim [PROFILE]] [--screenshot FILE]
+//
+// --sim starts corvane-meter-sim (from beside this program) on a
+// pseudo-terminal and makes it COM 1, optionally loading a profile file.
+// --screenshot presses Connect once the window is up, saves the main window
+// as a PNG and exits.
+#include <QApplication>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/shell/frmMain.h"
+#include "link/control/fenwire_loader.h"
+#include "platform/platform.h"
+#include "tools/sim_process.h"
+
+namespace {
+
+struct Options {
+    bool sim = false;
+    QString profile;
+    QString screenshot;
+};
+
+constexpr int kScreenshotTimeoutMs = 60000;
+
+int usage(const QString& why) {
+    std::fprintf(stderr, "corvane-hart: %s\nusage: corvane-hart [--sim [PROFILE]] [--screenshot FILE]\n",
+                 why.toLocal8Bit().constData());
+    return 2;
+}
+
+// False with a reason in `error` on a bad command line.
+bool parseOptions(const QStringList& args, Options& options, QString& error) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const bool hasValue = i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--"));
+        if (arg == QLatin1String("--sim")) {
+            options.sim = true;
+            if (hasValue) options.profile = args[++i];
+        } else if (arg == QLatin1String("--screenshot")) {
+            if (!hasValue) {
+                error = QStringLiteral("--screenshot needs a file name");
+                return false;
+            }
+            options.screenshot = args[++i];
+        } else {
+            error = "unknown option " + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Tells why the program cannot start: on standard error, and on the screen
+// unless a script runs it (a message box would wait for nobody).
+int startFailure(const QString& why, bool interactive) {
+    std::fprintf(stderr, "corvane-hart: %s\n", why.toLocal8Bit().constData());
+    if (interactive) platform::MsgBox(why, platform::vbOKOnly, platform::vbCritical);
+    return 1;
+}
+
+// Makes the simulated meter's pseudo-terminal COM 1; a mapping already in the
+// environment is kept for the other ports (the last mention of a port wins).
+void mapComOneTo(const std::string& path) {
+    const char* existing = std::getenv("WENDREL_PORTS");
+    std::string ports = existing && *existing ? std::string(existing) + "," : std::string();
+    ports += "1=" + path;
+    setenv("WENDREL_PORTS", ports.c_str(), 1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationDisplayName(QString::fromLatin1(app::kApplicationTitle));
+
+    Options options;
+    QString error;
+    if (!parseOptions(QApplication::arguments(), options, error)) return usage(error);
+    const bool interactive = options.screenshot.isEmpty();
+
+    // Declared before the window, so the meter outlives the link opened on it.
+    tools::SimProcess sim;
+    if (options.sim) {
+        std::vector<std::string> simArgs;
+        if (!options.profile.isEmpty()) {
+            // The simulated meter runs in a directory of its own: give it the full path.
+            simArgs = {"--profile", QFileInfo(options.profile).absoluteFilePath().toStdString()};
+        }
+        std::string why;
+        if (!sim.start(tools::besideSelf("corvane-meter-sim"), simArgs, &why))
+            return startFailure(QString::fromStdString(why), interactive);
+        mapComOneTo(sim.linkPath());
+    }
+
+    fenwire::FenwireLibrary library;
+    if (!library.load("Fenwire.HartCtrl.1")) return startFailure(QString::fromStdString(library.error()), interactive);
+
+    app::frmMain window(library.api());
+    window.show();
+
+    if (!options.screenshot.isEmpty()) {
+        // A message box left open (a meter that does not answer) must not hang a script.
+        QTimer::singleShot(kScreenshotTimeoutMs, [&sim] {
+            std::fprintf(stderr, "corvane-hart: no screenshot within %d s\n", kScreenshotTimeoutMs / 1000);
+            sim.stop();
+            std::_Exit(3);
+        });
+        QTimer::singleShot(0, &window, [&window, &options] {
+            window.findChild<QPushButton*>(QStringLiteral("btnConnect"))->click();  // returns when Connect is done
+            const bool saved = window.grab().save(options.screenshot, "PNG");
+            if (!saved)
+                std::fprintf(stderr, "corvane-hart: cannot write %s\n", options.screenshot.toLocal8Bit().constData());
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return application.exec();
+}
