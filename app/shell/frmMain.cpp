@@ -235,6 +235,7 @@ void frmMain::btnConnect_Click() {
         ui->btnConnect->setEnabled(false);
         ui->btnUpdate->setEnabled(true);
         ui->btnContinuous->setEnabled(true);
+        ui->btnUpdate->setFocus();  // rather than the next field, which would show selected
 
         SendCmd129();
         ModeRefresh();
