@@ -10,6 +10,7 @@ if ! command -v xvfb-run >/dev/null; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends xvfb xauth
 fi
+bash scripts/setup.sh
 bash scripts/build.sh
 BUILD_DIR="${BUILD_DIR:-build}"
 mkdir -p docs
