@@ -243,7 +243,10 @@ void frmMain::btnConnect_Click() {
 
         SendCmd137();
         SteamMeter = MeterType == kSteamMeterType;
-        if (MeterStyle == kWaferStyle) ui->mnuFlowProfiling->setEnabled(false);
+        if (MeterStyle == kWaferStyle) {
+            flowProfilingEnabled_ = false;
+            ui->mnuFlowProfiling->setEnabled(false);
+        }
         if (DisplayOption == kNoDisplay) ui->mnuLCDDisplay->setEnabled(false);
         SensorOption = app::SensorOption;
         ui->btnConnect->setText(QStringLiteral("Connect"));

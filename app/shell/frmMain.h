@@ -54,6 +54,10 @@ public:
     void ReadIdentity();
     // The "Enter Edit Mode" action.
     void EnterEditMode();
+    // Whether the meter's state enables "Flow Profiling" (a wafer meter
+    // disables it), even before that entry's form is built. The Pipe ID form
+    // writes exactly when it does.
+    bool FlowProfilingEnabled() const { return flowProfilingEnabled_; }
 
     frmComPort& portForm() { return *portForm_; }
 
@@ -100,6 +104,7 @@ private:
     frmComPort* portForm_ = nullptr;  // a child of this window
     QTimer* tmrUpdateDisplay = nullptr;
     bool UpdateOK = false;
+    bool flowProfilingEnabled_ = true;
     int updateDepth_ = 0;      // update() runs nested when a tick arrives inside its wait
     bool tickRunning_ = false;
     QSet<QAction*> notBuilt_;
