@@ -1,0 +1,56 @@
+// The read/write cycle that every configuration dialog shares: opening and
+// "Read" read the meter's values into the controls; "Write" asks the main
+// window's write guard, validates and sends, and then reads back whatever
+// the outcome, so the dialog always ends showing what the meter holds.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QLineEdit;
+
+namespace app {
+
+class ConfigurationForm : public QDialog {
+    Q_OBJECT
+protected:
+    enum class AfterWrite { ReadBack, KeepEntries };
+    explicit ConfigurationForm(QWidget* parent, AfterWrite afterWrite = AfterWrite::ReadBack);
+
+    // Wires Read, Write and Close (found by name) and reads once. The derived
+    // constructor calls it last, after setupUi, so the routines below are its own.
+    void Open();
+
+    // Sends the topic's read commands and fills the controls from the store.
+    virtual void ReadRoutine() = 0;
+    // Asks CanWrite, validates in field order, converts and sends.
+    virtual void WriteRoutine() = 0;
+    // Runs while opening, before the first read, with the busy pointer shown.
+    virtual void BeforeFirstRead() {}
+    // "Close"; closing by the window frame only closes.
+    virtual void btnCancel_Click();
+
+    // The main window's write guard; false without a main window.
+    static bool CanWrite();
+    // The error box of a rejected entry: title "Error", critical icon, OK.
+    static void ShowError(const QString& message);
+    // The entry as a 4-byte float; on a text that is not a number, or one
+    // too large for a float, shows `invalidMessage` and returns false.
+    static bool ParseEntry(const QLineEdit& entry, const QString& invalidMessage, float& value);
+
+private:
+    void btnRead_Click();
+    void btnWrite_Click();
+
+    AfterWrite afterWrite_;
+};
+
+// Opens the link when it is closed (the port form's InitHART).
+void OpenLinkIfNeeded();
+// Runs `send`; true unless one of its transactions went unanswered or came
+// back with a response-code error (the port form has reported it), or could
+// not start on a closed link.
+bool MeterTook(const std::function<void()>& send);
+
+}  // namespace app

@@ -1,0 +1,49 @@
+#include "app/forms/forms.h"
+
+#include <memory>
+
+#include "app/forms/frmAnalogRangeValues.h"
+#include "app/forms/frmPasswordProtected.h"
+#include "app/forms/frmPasswordProtection.h"
+#include "app/forms/frmPrimaryVariable.h"
+#include "app/forms/scalar_forms.h"
+#include "app/shell/frmMain.h"
+
+namespace app {
+
+namespace {
+
+template <typename Form>
+FormFactory factoryOf() {
+    return [](QWidget* parent) -> std::unique_ptr<QDialog> { return std::make_unique<Form>(parent); };
+}
+
+struct Registration {
+    const char* name;
+    FormFactory factory;
+};
+
+std::vector<Registration> registrations() {
+    return {
+        {"frmDampingValue", factoryOf<frmDampingValue>()},
+        {"frmKFactor", factoryOf<frmKFactor>()},
+        {"frmPipeID", factoryOf<frmPipeID>()},
+        {"frmLowFlowCutoff", factoryOf<frmLowFlowCutoff>()},
+        {"frmAnalogRangeValues", factoryOf<frmAnalogRangeValues>()},
+        {"frmPrimaryVariable", factoryOf<frmPrimaryVariable>()},
+        {"frmPasswordProtection", factoryOf<frmPasswordProtection>()},
+        {"frmPasswordProtected", factoryOf<frmPasswordProtected>()},
+    };
+}
+
+}  // namespace
+
+void RegisterForms() {
+    for (auto& [name, factory] : registrations()) setFormFactory(QString::fromLatin1(name), std::move(factory));
+}
+
+void UnregisterForms() {
+    for (const auto& registration : registrations()) setFormFactory(QString::fromLatin1(registration.name), nullptr);
+}
+
+}  // namespace app

@@ -1,0 +1,157 @@
+// The configuration dialogs against the simulated meter in-process: a main
+// window connected to a meter of a shipped profile, the dialogs registered,
+// message boxes and modal dialogs answered by the scripted platform.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/commands/fenwire1.h"
+#include "app/commands/mGlobal.h"
+#include "app/forms/forms.h"
+#include "app/shell/frmComPort.h"
+#include "app/shell/frmMain.h"
+#include "app/shell/lamp.h"
+#include "link/driver/portmap.h"
+#include "platform/scripted.h"
+#include "tests/support/linked_fenwire.h"
+#include "tests/support/sim_on_pipe.h"
+
+namespace formstest {
+
+using platform::ScriptedBackend;
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+inline const QString kTitle = QString::fromLatin1(app::kApplicationTitle);
+inline constexpr int kLastProbedPort = 24;
+
+inline std::string hexOf(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (uint8_t byte : bytes) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02X", byte);
+        text += two;
+    }
+    return text;
+}
+
+template <typename T>
+T* child(const QWidget& parent, const char* name) {
+    T* found = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+inline QString text(const QWidget& form, const char* name) {
+    if (auto* edit = form.findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
+    if (auto* label = form.findChild<QLabel*>(QString::fromLatin1(name))) return label->text();
+    if (auto* list = form.findChild<QComboBox*>(QString::fromLatin1(name))) return list->currentText();
+    ADD_FAILURE() << name;
+    return {};
+}
+inline void type(const QWidget& form, const char* entry, const QString& value) {
+    child<QLineEdit>(form, entry)->setText(value);
+}
+inline void click(const QWidget& form, const char* button) { child<QAbstractButton>(form, button)->click(); }
+inline bool enabled(const QWidget& form, const char* name) { return child<QWidget>(form, name)->isEnabled(); }
+
+// Settings in a directory of their own and no port but the test's port 1
+// (this machine may have serial ports).
+class FormsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        settingsDir = new QTemporaryDir;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
+        QGuiApplication::setApplicationDisplayName(kTitle);
+        for (int port = 2; port <= kLastProbedPort; ++port)
+            wendrel::SetPortPath(port, "/nonexistent/com" + std::to_string(port));
+    }
+    static void TearDownTestSuite() {
+        for (int port = 2; port <= kLastProbedPort; ++port) wendrel::SetPortPath(port, "");
+        delete settingsDir;
+        settingsDir = nullptr;
+    }
+    void SetUp() override {
+        app::ResetStore();
+        app::DeviceStatus = 0;
+        app::ComPort = 1;
+        app::RegisterForms();
+    }
+    void TearDown() override {
+        window.reset();  // the link closes while the meter is there
+        sim.reset();
+        app::UnregisterForms();
+    }
+
+    // The main window on a meter of `profile` with `settings` applied, connected.
+    void connectTo(const char* profile, const Settings& settings = {}) {
+        window.reset();
+        sim.reset();
+        sim = std::make_unique<testsupport::SimOnPipe>();
+        std::string error;
+        ASSERT_TRUE(sim->meter.loadProfile(std::string(CORVANE_SIM_PROFILES) + "/" + profile + ".profile", &error))
+            << error;
+        for (const auto& [key, value] : settings) ASSERT_TRUE(sim->meter.setValue(key, value, &error)) << error;
+        window = std::make_unique<app::frmMain>(testsupport::linkedFenwireApi());
+        app::Fenwire1()->put("cComMode", 2);  // short waits when the meter stays silent
+        child<QAbstractButton>(*window, "btnConnect")->click();
+        ui.clear();
+        sim->meter.clearRequestLog();
+    }
+    void meterSet(const std::string& key, const std::string& value) {
+        std::string error;
+        ASSERT_TRUE(sim->meter.setValue(key, value, &error)) << error;
+    }
+
+    // The requests the meter received while `action` ran, as "command data-hex"
+    // ("34 40200000"; a command without data is its number alone).
+    std::vector<std::string> sentDuring(const std::function<void()>& action) {
+        const size_t before = sim->meter.requestLog().size();
+        action();
+        std::vector<std::string> sent;
+        const auto& log = sim->meter.requestLog();
+        for (size_t i = before; i < log.size(); ++i) {
+            std::string entry = std::to_string(log[i].command);
+            if (!log[i].data.empty()) entry += " " + hexOf(log[i].data);
+            sent.push_back(entry);
+        }
+        return sent;
+    }
+
+    QStringList boxTexts() const {
+        QStringList list;
+        for (const auto& box : ui.messageBoxes()) list << box.text;
+        return list;
+    }
+    // The one message box shown so far is this error box.
+    void expectOnlyError(const QString& message) const {
+        ASSERT_EQ(ui.messageBoxes().size(), 1u) << boxTexts().join('|').toStdString();
+        const auto& box = ui.messageBoxes()[0];
+        EXPECT_EQ(box.text, message);
+        EXPECT_EQ(box.title, "Error");
+        EXPECT_EQ(box.icon, platform::vbCritical);
+        EXPECT_EQ(box.buttons, platform::vbOKOnly);
+    }
+    bool lampOn(const char* lamp) const { return child<app::Lamp>(*window, lamp)->isOn(); }
+
+    static inline QTemporaryDir* settingsDir = nullptr;
+    ScriptedBackend ui;
+    platform::BackendGuard guard{ui};
+    std::unique_ptr<testsupport::SimOnPipe> sim;
+    std::unique_ptr<app::frmMain> window;
+};
+
+}  // namespace formstest
