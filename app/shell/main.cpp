@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/forms/forms.h"
 #include "app/shell/frmMain.h"
 #include "link/control/fenwire_loader.h"
 #include "platform/platform.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
     fenwire::FenwireLibrary library;
     if (!library.load("Fenwire.HartCtrl.1")) return startFailure(QString::fromStdString(library.error()), interactive);
 
+    app::RegisterForms();
     app::frmMain window(library.api());
     window.show();
 
