@@ -53,6 +53,7 @@ CKvFenwireCtrl::CKvFenwireCtrl() {
 CKvFenwireCtrl::~CKvFenwireCtrl() {
     if (driverHandle_ != -1) wendrel::HART_UnRegisterDriver(driverHandle_);
     driverHandle_ = -1;
+    delete controlWindow_.data();  // null when its host form has deleted it already
 }
 
 // ---- storage, reports, events ---------------------------------------------
@@ -231,16 +232,16 @@ bool CKvFenwireCtrl::loadProperties(const std::string& text) {
 
 QWidget* CKvFenwireCtrl::window() {
     if (!controlWindow_) {
-        controlWindow_ = std::make_unique<ControlWindow>();
+        controlWindow_ = new ControlWindow();
         const int mode = shortOf(FW_cComMode);
         if (mode < 0 || mode > 2) storeShort(FW_cComMode, 0);
     }
-    return controlWindow_.get();
+    return controlWindow_.data();
 }
 
-void CKvFenwireCtrl::showAboutBox() { fenwire::showAboutBox(controlWindow_.get()); }
+void CKvFenwireCtrl::showAboutBox() { fenwire::showAboutBox(controlWindow_.data()); }
 
-void CKvFenwireCtrl::showPropertyPage() { fenwire::showPropertyPage(controlWindow_.get()); }
+void CKvFenwireCtrl::showPropertyPage() { fenwire::showPropertyPage(controlWindow_.data()); }
 
 // ---- line -------------------------------------------------------------------
 

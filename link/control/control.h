@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include <QPointer>
+
 #include "link/control/variant.h"
 
 class QWidget;
@@ -121,7 +123,9 @@ private:
     EventSink eventSink_;
     ChangeSink changeSink_;
     std::unique_ptr<MessageWindow> messageWindow_;
-    std::unique_ptr<ControlWindow> controlWindow_;
+    // A host may reparent the window into its form, whose end then deletes it:
+    // a guarded pointer, not an owning one.
+    QPointer<QWidget> controlWindow_;
 };
 
 }  // namespace fenwire

@@ -2,6 +2,8 @@
 // from scripted reply payloads.
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include "link/driver/frame.h"
 #include "tests/link/control/hosted_control.h"
 #include "tests/support/scripted_meter.h"
@@ -173,4 +175,17 @@ TEST(ControlPersistence, OnlyTheLineModeIsKept) {
     EXPECT_EQ(fw_load_properties(other.control, "ComMode=9\n"), 0);
     ASSERT_NE(fw_window(other.control), nullptr);
     EXPECT_EQ(other.number("cComMode"), 0);
+}
+
+TEST(ControlWindowOwnership, AHostFormMayTakeTheWindowAndEndFirst) {
+    HostedControl host;
+    auto* form = new QWidget;
+    auto* window = static_cast<QWidget*>(fw_window(host.control));
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->size(), QSize(32, 32));
+    window->setParent(form);
+    delete form;  // takes the control's window with it; releasing the control must not delete it again
+    HostedControl other;
+    auto* kept = static_cast<QWidget*>(fw_window(other.control));
+    ASSERT_NE(kept, nullptr);  // released with its control, without a host form
 }
