@@ -30,14 +30,14 @@
 #include "platform/scripted.h"
 #include "tests/support/linked_fenwire.h"
 #include "tests/support/sim_on_pipe.h"
+#include "tests/app/app_test.h"
 
 namespace formstest {
 
 using platform::ScriptedBackend;
 using Settings = std::vector<std::pair<std::string, std::string>>;
 
-inline const QString kTitle = QString::fromLatin1(app::kApplicationTitle);
-inline constexpr int kLastProbedPort = 24;
+using apptest::kTitle;
 
 inline std::string hexOf(const std::vector<uint8_t>& bytes) {
     std::string text;
@@ -68,22 +68,8 @@ inline void type(const QWidget& form, const char* entry, const QString& value) {
 inline void click(const QWidget& form, const char* button) { child<QAbstractButton>(form, button)->click(); }
 inline bool enabled(const QWidget& form, const char* name) { return child<QWidget>(form, name)->isEnabled(); }
 
-// Settings in a directory of their own and no port but the test's port 1
-// (this machine may have serial ports).
-class FormsTest : public ::testing::Test {
+class FormsTest : public apptest::IsolatedAppTest {
 protected:
-    static void SetUpTestSuite() {
-        settingsDir = new QTemporaryDir;
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
-        QGuiApplication::setApplicationDisplayName(kTitle);
-        for (int port = 2; port <= kLastProbedPort; ++port)
-            wendrel::SetPortPath(port, "/nonexistent/com" + std::to_string(port));
-    }
-    static void TearDownTestSuite() {
-        for (int port = 2; port <= kLastProbedPort; ++port) wendrel::SetPortPath(port, "");
-        delete settingsDir;
-        settingsDir = nullptr;
-    }
     void SetUp() override {
         app::ResetStore();
         app::DeviceStatus = 0;
@@ -147,7 +133,6 @@ protected:
     }
     bool lampOn(const char* lamp) const { return child<app::Lamp>(*window, lamp)->isOn(); }
 
-    static inline QTemporaryDir* settingsDir = nullptr;
     ScriptedBackend ui;
     platform::BackendGuard guard{ui};
     std::unique_ptr<testsupport::SimOnPipe> sim;

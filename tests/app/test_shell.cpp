@@ -35,13 +35,14 @@
 #include "tests/support/linked_fenwire.h"
 #include "tests/support/scripted_meter.h"
 #include "tests/support/sim_on_pipe.h"
+#include "tests/app/app_test.h"
 
 namespace {
 
 using platform::ScriptedBackend;
 
-constexpr int kLastProbedPort = 24;
-const QString kTitle = QString::fromLatin1(app::kApplicationTitle);
+using apptest::kTitle;
+using apptest::waitFor;
 
 // Every form the menu opens, so that the state logic of their entries shows.
 const char* const kFormNames[] = {
@@ -68,36 +69,12 @@ void forgetStandInForms() {
     app::setFormFactory(QStringLiteral("frmPasswordProtected"), nullptr);
 }
 
-// Runs the event loop until `condition` holds; false when `timeoutMs` passed first.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
-}
-
 std::unique_ptr<QSettings> storedSettings() {
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, kTitle, kTitle);
 }
 
-// Settings in a directory of their own, message boxes under the application
-// title, and no port but the test's own port 1 (this machine may have serial ports).
-class Shell : public ::testing::Test {
+class Shell : public apptest::IsolatedAppTest {
 protected:
-    static void SetUpTestSuite() {
-        settingsDir = new QTemporaryDir;
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
-        QGuiApplication::setApplicationDisplayName(kTitle);
-        for (int port = 2; port <= kLastProbedPort; ++port)
-            wendrel::SetPortPath(port, "/nonexistent/com" + std::to_string(port));
-    }
-    static void TearDownTestSuite() {
-        for (int port = 2; port <= kLastProbedPort; ++port) wendrel::SetPortPath(port, "");
-        delete settingsDir;
-        settingsDir = nullptr;
-    }
     void SetUp() override {
         storedSettings()->clear();
         app::ResetStore();
@@ -111,7 +88,6 @@ protected:
         return list;
     }
 
-    static inline QTemporaryDir* settingsDir = nullptr;
     ScriptedBackend ui;
     platform::BackendGuard guard{ui};
 };

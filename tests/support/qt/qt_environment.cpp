@@ -17,7 +17,7 @@ public:
 
 private:
     int argc_ = 1;
-    char name_[16] = "test_app";
+    char name_[16] = "corvane-tests";
     char* argv_[2] = {name_, nullptr};
     std::unique_ptr<QApplication> app_;
 };
