@@ -86,7 +86,7 @@ int32_t HART_RegisterDriver(const DriverRegistration* registration, int32_t* han
     const int bitRate = BitRateOfMode(registration->mode);
     auto transport = factory ? factory(port, bitRate, &error) : openSerial(port, bitRate, &error);
     if (!transport) {
-        detail::log("COM " + std::to_string(port) + " not opened: " + (error.empty() ? "no port" : error));
+        if (!error.empty()) detail::log("COM " + std::to_string(port) + " not opened: " + error);
         return -1;
     }
     auto master = std::make_shared<LinkMaster>(port, std::move(transport), *registration);

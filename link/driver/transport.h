@@ -81,7 +81,8 @@ private:
 class SerialPort : public Transport {
 public:
     // Opens and configures `path`; null with a reason in `error` on failure
-    // (a permission problem says so, naming the dialout group).
+    // (a permission problem says so, naming the dialout group). A path with
+    // no device behind it fails with an empty reason: probing finds many.
     static std::unique_ptr<SerialPort> open(const std::string& path, int bitsPerSecond,
                                             std::string* error);
     ~SerialPort() override;

@@ -48,6 +48,7 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int bitsPe
         if (e == EACCES || e == EPERM)
             return fail(path + ": permission denied; add the user to the dialout group "
                                "(sudo usermod -aG dialout $USER) and log in again");
+        if (e == ENOENT) return fail("");  // no such device: the usual answer of a probe, nothing to report
         return fail(path + ": " + std::strerror(e));
     }
     if (!isatty(fd)) {
