@@ -11,10 +11,14 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/shell/frmMain.h"
 #include "link/driver/portmap.h"
+#include "tests/support/sim_on_pipe.h"
 
 namespace apptest {
 
@@ -37,6 +41,20 @@ protected:
     }
     static inline QTemporaryDir* settingsDir = nullptr;
 };
+
+using MeterSettings = std::vector<std::pair<std::string, std::string>>;
+
+// The simulated meter of a shipped profile, with `settings` ("key", "value")
+// applied on top, as the test's port 1.
+inline void startMeter(std::unique_ptr<testsupport::SimOnPipe>& sim, const char* profile,
+                       const MeterSettings& settings) {
+    sim.reset();  // one meter on port 1 at a time
+    sim = std::make_unique<testsupport::SimOnPipe>();
+    std::string error;
+    ASSERT_TRUE(sim->meter.loadProfile(std::string(CORVANE_SIM_PROFILES) + "/" + profile + ".profile", &error))
+        << error;
+    for (const auto& [key, value] : settings) ASSERT_TRUE(sim->meter.setValue(key, value, &error)) << error;
+}
 
 // Runs the event loop until `condition` holds; false when `timeoutMs` passed first.
 inline bool waitFor(const std::function<bool()>& condition, int timeoutMs) {

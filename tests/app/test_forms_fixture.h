@@ -35,7 +35,7 @@
 namespace formstest {
 
 using platform::ScriptedBackend;
-using Settings = std::vector<std::pair<std::string, std::string>>;
+using Settings = apptest::MeterSettings;
 
 using apptest::kTitle;
 
@@ -85,12 +85,7 @@ protected:
     // The main window on a meter of `profile` with `settings` applied, connected.
     void connectTo(const char* profile, const Settings& settings = {}) {
         window.reset();
-        sim.reset();
-        sim = std::make_unique<testsupport::SimOnPipe>();
-        std::string error;
-        ASSERT_TRUE(sim->meter.loadProfile(std::string(CORVANE_SIM_PROFILES) + "/" + profile + ".profile", &error))
-            << error;
-        for (const auto& [key, value] : settings) ASSERT_TRUE(sim->meter.setValue(key, value, &error)) << error;
+        apptest::startMeter(sim, profile, settings);
         window = std::make_unique<app::frmMain>(testsupport::linkedFenwireApi());
         app::Fenwire1()->put("cComMode", 2);  // short waits when the meter stays silent
         child<QAbstractButton>(*window, "btnConnect")->click();

@@ -99,12 +99,7 @@ protected:
     // The meter of `profile` with `settings` ("key", "value") applied, then the window.
     void open(const char* profile, std::vector<std::pair<std::string, std::string>> settings = {}) {
         window.reset();
-        sim.reset();  // one meter on port 1 at a time
-        sim = std::make_unique<testsupport::SimOnPipe>();
-        std::string error;
-        ASSERT_TRUE(sim->meter.loadProfile(std::string(CORVANE_SIM_PROFILES) + "/" + profile + ".profile", &error))
-            << error;
-        for (const auto& [key, value] : settings) ASSERT_TRUE(sim->meter.setValue(key, value, &error)) << error;
+        apptest::startMeter(sim, profile, settings);
         window = std::make_unique<app::frmMain>(testsupport::linkedFenwireApi());
         app::Fenwire1()->put("cComMode", 2);  // short waits when the meter stays silent
     }
