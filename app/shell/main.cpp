@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/forms/forms.h"
+#include "app/tools/tools.h"
 #include "app/shell/frmMain.h"
 #include "link/control/fenwire_loader.h"
 #include "platform/platform.h"
@@ -105,6 +106,7 @@ int main(int argc, char** argv) {
     if (!library.load("Fenwire.HartCtrl.1")) return startFailure(QString::fromStdString(library.error()), interactive);
 
     app::RegisterForms();
+    app::RegisterTools();
     app::frmMain window(library.api());
     window.show();
 

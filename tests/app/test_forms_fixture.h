@@ -23,6 +23,7 @@
 #include "app/commands/fenwire1.h"
 #include "app/commands/mGlobal.h"
 #include "app/forms/forms.h"
+#include "app/tools/tools.h"
 #include "app/shell/frmComPort.h"
 #include "app/shell/frmMain.h"
 #include "app/shell/lamp.h"
@@ -75,11 +76,13 @@ protected:
         app::DeviceStatus = 0;
         app::ComPort = 1;
         app::RegisterForms();
+        app::RegisterTools();
     }
     void TearDown() override {
         window.reset();  // the link closes while the meter is there
         sim.reset();
         app::UnregisterForms();
+        app::UnregisterTools();
     }
 
     // The main window on a meter of `profile` with `settings` applied, connected.

@@ -1,0 +1,38 @@
+#include "app/tools/tools.h"
+
+#include <memory>
+#include <vector>
+
+#include "app/shell/frmMain.h"
+
+namespace app {
+
+namespace {
+
+template <typename Form>
+[[maybe_unused]] FormFactory factoryOf() {
+    return [](QWidget* parent) -> std::unique_ptr<QDialog> { return std::make_unique<Form>(parent); };
+}
+
+struct Registration {
+    const char* name;
+    FormFactory factory;
+};
+
+// One entry per tool: {"frmName", factoryOf<frmName>()}.
+std::vector<Registration> registrations() {
+    return {
+    };
+}
+
+}  // namespace
+
+void RegisterTools() {
+    for (auto& [name, factory] : registrations()) setFormFactory(QString::fromLatin1(name), std::move(factory));
+}
+
+void UnregisterTools() {
+    for (const auto& registration : registrations()) setFormFactory(QString::fromLatin1(registration.name), nullptr);
+}
+
+}  // namespace app

@@ -1,0 +1,17 @@
+// Text files written whole or not at all: the lines go to a temporary file
+// beside the target, which replaces the target only when every byte is on
+// disk. A failed write leaves any earlier file as it was and no half file.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+// Writes `lines` to `path` as an ANSI (Latin-1) text file, each line ended
+// by CR LF. Characters outside Latin-1 are written as '?'. Number formats
+// (the "." decimal separator) are the caller's business. Returns false and
+// sets `why` (when given) to a readable reason if the file was not written.
+bool WriteTextFileWhole(const QString& path, const QStringList& lines, QString* why = nullptr);
+
+}  // namespace platform

@@ -1,0 +1,47 @@
+#include "platform/textfile.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(WriteTextFileWhole, WritesLatin1LinesWithCrLfAndReplacesAnOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.txt");
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an older and much longer report that must not survive\r\n");
+    }
+    QString why;
+    ASSERT_TRUE(platform::WriteTextFileWhole(path, {"Pipe ID: 1.94", "", QString::fromUtf8("T: 5 \u00b0F \u2126")}, &why))
+        << why.toStdString();
+    EXPECT_EQ(contents(path), QByteArray("Pipe ID: 1.94\r\n\r\nT: 5 \xb0" "F ?\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.txt"});  // no temporary left behind
+}
+
+TEST(WriteTextFileWhole, AFailedWriteSaysWhyAndLeavesNoFile) {
+    QTemporaryDir dir;
+    QString why;
+    EXPECT_FALSE(platform::WriteTextFileWhole(dir.filePath("missing/report.txt"), {"x"}, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing/report.txt")));
+
+    // A directory in the file's place stays a directory, and nothing lands beside it.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken.txt"));
+    why.clear();
+    EXPECT_FALSE(platform::WriteTextFileWhole(dir.filePath("taken.txt"), {"x"}, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_TRUE(QFileInfo(dir.filePath("taken.txt")).isDir());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
+}  // namespace
