@@ -1,0 +1,65 @@
+#include "link/monitor/output_files.h"
+
+#include "link/monitor/page_layout.h"
+
+namespace fenwire::busview {
+
+namespace {
+
+// A save dialog left cancelled still holds its pattern ("*.flg"): no file is
+// created under such a name.
+std::FILE* create(const std::string& path) {
+    if (path.empty() || path.find('*') != std::string::npos) return nullptr;
+    return std::fopen(path.c_str(), "wb");
+}
+
+bool writeAll(std::FILE* file, std::string_view text) {
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+}
+
+}  // namespace
+
+bool LogFile::open(const std::string& path, const std::tm& localTime) {
+    close();
+    std::FILE* file = create(path);
+    if (file == nullptr) return false;
+    if (!writeAll(file, FileHeader(localTime)) || std::fflush(file) != 0) {
+        std::fclose(file);
+        return false;
+    }
+    file_ = file;
+    path_ = path;
+    return true;
+}
+
+void LogFile::append(std::string_view frameLine, const std::tm& localTime) {
+    if (file_ == nullptr) return;
+    // Flushed per frame: a log is read while it grows, and must survive a crash.
+    writeAll(file_, LogEntry(frameLine, localTime));
+    std::fflush(file_);
+}
+
+void LogFile::close() {
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
+    path_.clear();
+}
+
+std::string LogFile::name() const {
+    const size_t slash = path_.find_last_of('/');
+    return slash == std::string::npos ? path_ : path_.substr(slash + 1);
+}
+
+bool WriteFrameFile(const std::string& path, std::string_view selection, const std::tm& localTime) {
+    std::FILE* file = create(path);
+    if (file == nullptr) return false;
+    bool written = writeAll(file, FileHeader(localTime));
+    for (const std::string& line : LayoutLines(selection)) {
+        written = written && writeAll(file, line) && writeAll(file, kLineEnd);
+    }
+    return std::fclose(file) == 0 && written;
+}
+
+std::string CouldNotOpenMessage(const std::string& name) { return "File " + name + " could not be opened!"; }
+
+}  // namespace fenwire::busview

@@ -1,0 +1,93 @@
+#include "link/monitor/script.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "link/monitor/command_sender.h"
+#include "platform/ini.h"
+
+namespace fenwire::busview {
+
+ScriptLoad LoadScript(const std::string& path, Script& script) {
+    const QString file = QString::fromStdString(path);
+    QFile probe(file);
+    if (!QFileInfo(file).isFile() || !probe.open(QIODevice::ReadOnly)) return ScriptLoad::NotFound;
+    const auto document = platform::ini::Document::parse(probe.readAll());
+    auto step = [&](int n) { return document.value("Cmd", QString::asprintf("Step%03d", n)).value_or(QString()); };
+    if (step(0).isEmpty()) return ScriptLoad::NotAScript;
+
+    Script read;
+    read.path = path;
+    read.name = QFileInfo(file).fileName().toStdString();
+    read.cyclic = platform::ini::readInt(file, "Options", "Cyclic", 0) != 0;
+    read.resetStatus = platform::ini::readInt(file, "Options", "ResetStatus", 0) != 0;
+    for (int n = 0; n < kMaxScriptSteps; ++n) {
+        const QString text = step(n);
+        if (text.isEmpty()) break;
+        read.steps.push_back(text.toStdString());
+    }
+    script = std::move(read);
+    return ScriptLoad::Loaded;
+}
+
+void ScriptRunner::setScript(Script script) {
+    script_ = std::move(script);
+    loaded_ = true;
+}
+
+void ScriptRunner::runOrCancel(bool lineOpen) {
+    if (running_) {
+        requestCancel();
+        return;
+    }
+    if (!lineOpen || !loaded_ || script_.steps.empty()) return;
+    cancelRequested_ = false;
+    if (!sendStep(0)) return;
+    running_ = true;
+    stepIndex_ = 1;
+}
+
+void ScriptRunner::requestCancel() {
+    if (running_) cancelRequested_ = true;
+}
+
+void ScriptRunner::lineClosed() { stop(); }
+
+void ScriptRunner::transactionEnded(bool replied, int response1, int busy) {
+    if (!running_ || busy != 0) return;
+    if (cancelRequested_) {
+        stop();
+        return;
+    }
+    if (replied && response1 == kResponseBusy) {
+        if (!sendStep(stepIndex_ - 1)) stop();
+        return;
+    }
+    if (stepIndex_ >= static_cast<int>(script_.steps.size())) {
+        stepIndex_ = 0;
+        if (!script_.cyclic) {
+            stop();
+            return;
+        }
+    }
+    // A step that gives no request would leave nothing to advance the
+    // script: it ends there rather than hang in "Running Script...".
+    if (!sendStep(stepIndex_)) {
+        stop();
+        return;
+    }
+    ++stepIndex_;
+}
+
+bool ScriptRunner::sendStep(int step) {
+    if (script_.resetStatus && actions_.forgetIdentifier) actions_.forgetIdentifier();
+    return actions_.send(script_.steps[static_cast<size_t>(step)]);
+}
+
+void ScriptRunner::stop() {
+    running_ = false;
+    cancelRequested_ = false;
+    stepIndex_ = 0;
+}
+
+}  // namespace fenwire::busview
