@@ -3,9 +3,11 @@
 #include <memory>
 
 #include "app/forms/frmAnalogRangeValues.h"
+#include "app/forms/frmHARTInterface.h"
 #include "app/forms/frmPasswordProtected.h"
 #include "app/forms/frmPasswordProtection.h"
 #include "app/forms/frmPrimaryVariable.h"
+#include "app/forms/output_choice_forms.h"
 #include "app/forms/scalar_forms.h"
 #include "app/shell/frmMain.h"
 
@@ -33,6 +35,10 @@ std::vector<Registration> registrations() {
         {"frmPrimaryVariable", factoryOf<frmPrimaryVariable>()},
         {"frmPasswordProtection", factoryOf<frmPasswordProtection>()},
         {"frmPasswordProtected", factoryOf<frmPasswordProtected>()},
+        {"frmHARTInterface", factoryOf<frmHARTInterface>()},
+        {"frmBurstMode", factoryOf<frmBurstMode>()},
+        {"frmLCDDisplay", factoryOf<frmLCDDisplay>()},
+        {"frmAlarmSelection", factoryOf<frmAlarmSelection>()},
     };
 }
 
