@@ -12,6 +12,7 @@
 #include "link/control/property_page.h"
 #include "link/control/property_table.h"
 #include "link/driver/codec.h"
+#include "link/driver/typed_frame.h"
 #include "link/driver/wendrel.h"
 #include "platform/platform.h"
 
@@ -361,6 +362,21 @@ void CKvFenwireCtrl::startTransaction(int command) {
     wendrel::HART_SendRequest(driverHandle_, &r, shortOf(FW_cAction));
     setShortReported(FW_cBusy, shortOf(FW_cBusy) + 1);
     fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
+}
+
+int CKvFenwireCtrl::sendCommandText(const std::string& text) {
+    const auto request = wendrel::ParseCommandText(text, uniqueId_.data(), shortOf(FW_cPollAddress));
+    if (!request) return -1;
+    std::copy(request->data.begin(), request->data.end(), buffer_.begin());
+    storeShort(FW_xReqLen, static_cast<int>(request->data.size()));
+    storeShort(FW_cDoCommand, request->command);
+    report(FW_xReqLen);
+    report(FW_cDoCommand);
+    // Unlike a host's write of cDoCommand, no pending-command check: the
+    // monitor sends what it was told.
+    const int busyBefore = shortOf(FW_cBusy);
+    startTransaction(request->command);
+    return shortOf(FW_cBusy) > busyBefore ? request->command : -1;
 }
 
 HResult CKvFenwireCtrl::writeDoCommand(int command) {

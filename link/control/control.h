@@ -63,6 +63,13 @@ public:
     // For the bus monitor: starts a transaction for a command number.
     void startTransaction(int command);
     int32_t driverHandle() const { return driverHandle_; }
+    // For the bus monitor: turns a command text ("Cmd, DataLen, DataDescription")
+    // into a request and starts its transaction. The command number that went
+    // out, or -1 when the text gave no request or nothing could be sent.
+    int sendCommandText(const std::string& text);
+    // For the bus monitor's scripts: the next transaction fetches the device's
+    // identifier first (command 0 or 11).
+    void forgetUniqueId() { uniqueIdKnown_ = false; }
 
 private:
     // Plain storage of a property, and the same with a change report.

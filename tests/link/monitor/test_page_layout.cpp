@@ -146,3 +146,32 @@ TEST_F(OutputFiles, FrameFileHoldsHeaderAndWrappedSelection) {
 }
 
 }  // namespace
+
+#include <QPdfWriter>
+
+#include "link/monitor/busview_print.h"
+
+namespace {
+
+TEST(Printing, PagesOnAPagedDevice) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("busview.pdf");
+    std::string text;
+    for (int i = 0; i < 120; ++i) text += "line " + std::to_string(i) + "\r\n";
+    {
+        QPdfWriter writer(pdf);
+        EXPECT_EQ(fenwire::busview::PaintPages(writer, fenwire::busview::PaginateForPrint(text, MondayAfternoon())), 3);
+    }
+    const QByteArray bytes = [&] {
+        QFile f(pdf);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    EXPECT_EQ(bytes.count("/Type /Page\n"), 3) << "pages in the PDF";
+}
+
+TEST(Printing, SelectionTextKeepsItsLineBreaks) {
+    const QString selection = QString("a") + QChar(QChar::ParagraphSeparator) + "b";
+    EXPECT_EQ(fenwire::busview::OutputText(selection), "a\r\nb");
+}
+
+}  // namespace
