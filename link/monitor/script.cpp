@@ -31,6 +31,9 @@ ScriptLoad LoadScript(const std::string& path, Script& script) {
 }
 
 void ScriptRunner::setScript(Script script) {
+    // A script loaded while another runs ends that one: its step numbers
+    // mean nothing in the new one.
+    stop();
     script_ = std::move(script);
     loaded_ = true;
 }
@@ -80,6 +83,7 @@ void ScriptRunner::transactionEnded(bool replied, int response1, int busy) {
 }
 
 bool ScriptRunner::sendStep(int step) {
+    if (step < 0 || step >= static_cast<int>(script_.steps.size())) return false;
     if (script_.resetStatus && actions_.forgetIdentifier) actions_.forgetIdentifier();
     return actions_.send(script_.steps[static_cast<size_t>(step)]);
 }

@@ -192,6 +192,19 @@ TEST(ScriptRunner, AStepWithoutRequestEndsTheScript) {
     EXPECT_FALSE(h.runner.running());
 }
 
+TEST(ScriptRunner, LoadingAnotherScriptEndsTheRunningOne) {
+    ScriptHarness h;
+    h.runner.setScript(ThreeSteps(true));
+    h.runner.runOrCancel(true);
+    h.runner.transactionEnded(true, 0, 0);
+    Script one;
+    one.steps = {"3,0"};
+    h.runner.setScript(one);
+    EXPECT_FALSE(h.runner.running());
+    h.runner.transactionEnded(true, kResponseBusy, 0);  // the old step's reply: nothing more is sent
+    EXPECT_EQ(h.line.sent.size(), 2u);
+}
+
 class ScriptFiles : public ::testing::Test {
 protected:
     std::string write(const char* name, const QByteArray& content) {
