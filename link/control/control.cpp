@@ -29,6 +29,16 @@ constexpr int kAccessorReports[] = {FW_xInt8, FW_xInt16, FW_xInt24, FW_xInt32, F
 
 bool isAccessor(int dispid) { return dispid >= FW_xFloat && dispid <= FW_xUnitString; }
 
+// A reply that took the requested change: no communication error, and success
+// or a warning as its response code.
+bool acceptsChange(uint8_t responseCode) {
+    constexpr uint8_t kCommunicationError = 0x80;
+    if (responseCode & kCommunicationError) return false;
+    const bool warning = responseCode == 8 || responseCode == 14 || (responseCode >= 24 && responseCode <= 27) ||
+                         responseCode == 30 || responseCode == 31;
+    return responseCode == 0 || warning;
+}
+
 }  // namespace
 
 CKvFenwireCtrl::CKvFenwireCtrl() {
@@ -256,8 +266,11 @@ void CKvFenwireCtrl::applyLineState() {
     const int state = shortOf(FW_cComState);
     if (state == lastState_) return;
     lastState_ = state;
+    // Registering again (a new port or mode) is a close followed by an open:
+    // what was outstanding on the old line ends with it, and the new port may
+    // hold another meter.
+    closeLine();
     if (state != 0) {
-        if (driverHandle_ != -1) wendrel::HART_UnRegisterDriver(driverHandle_);
         wendrel::DriverRegistration reg;
         reg.window = messageWindow_.get();
         reg.port = shortOf(FW_cComPort);
@@ -274,17 +287,25 @@ void CKvFenwireCtrl::applyLineState() {
             sendConfiguration();
             storeShort(FW_cComError, 0);
         }
-    } else if (driverHandle_ != -1) {
-        wendrel::HART_UnRegisterDriver(driverHandle_);
-        driverHandle_ = -1;
-        portHandle_ = -1;
-        if (shortOf(FW_cBusy) != 0) {
-            setShortReported(FW_cBusy, 0);
-            fire(FW_EVENT_Busy, {0});
-        }
-        clearUniqueId();
     }
     busviewSetDriverHandle(driverHandle_);
+}
+
+void CKvFenwireCtrl::closeLine() {
+    // A command waiting for the identifier is not sent later, unasked.
+    pendingCommand_ = 0;
+    shortIdentityRepeats_ = 0;
+    if (driverHandle_ == -1) return;
+    // Nothing is posted once this returns; replies of this registration still
+    // queued for the message window can no longer be collected and are ignored.
+    wendrel::HART_UnRegisterDriver(driverHandle_);
+    driverHandle_ = -1;
+    portHandle_ = -1;
+    if (shortOf(FW_cBusy) != 0) {
+        setShortReported(FW_cBusy, 0);
+        fire(FW_EVENT_Busy, {0});
+    }
+    clearUniqueId();
 }
 
 void CKvFenwireCtrl::sendConfiguration() {
@@ -327,7 +348,16 @@ void CKvFenwireCtrl::writeUniqueIdByte(int index, int value) {
     }
 }
 
-void CKvFenwireCtrl::startTransaction(int command) {
+CKvFenwireCtrl::RequestData CKvFenwireCtrl::currentRequestData() const {
+    RequestData d;
+    d.bytes = buffer_;
+    d.length = shortOf(FW_xReqLen);
+    return d;
+}
+
+void CKvFenwireCtrl::startTransaction(int command) { startTransaction(command, currentRequestData()); }
+
+void CKvFenwireCtrl::startTransaction(int command, const RequestData& data) {
     if (shortOf(FW_cComState) == 0) return;
     if (portHandle_ == -1 || driverHandle_ == -1) {
         if (!userMode_) platform::MsgBox("Com Port not Accessable!", platform::vbOKOnly, platform::vbExclamation, "");
@@ -335,21 +365,29 @@ void CKvFenwireCtrl::startTransaction(int command) {
     }
     wendrel::HartRequest r;
     r.capacity = kBufferSize;
-    r.data = buffer_.data();
+    // The driver copies the data when the request is queued.
+    std::array<uint8_t, kBufferSize> requestBytes = data.bytes;
+    r.data = requestBytes.data();
     if (uniqueIdKnown_) {
         r.command = command;
         r.addressKind = wendrel::kAddressUniqueId;
         std::copy(uniqueId_.begin(), uniqueId_.end(), r.uniqueId);
         // A length outside what a frame carries is refused by the driver, which
         // ends the request as no device response: the host sees the failure.
-        r.length = shortOf(FW_xReqLen);
+        r.length = data.length;
         pendingCommand_ = 0;
     } else {
-        if (command != 0 && command != 11) pendingCommand_ = command;
+        if (command != 0 && command != 11) {
+            pendingCommand_ = command;
+            pendingData_ = data;
+        }
         if (shortOf(FW_cAddrMode) == 1 || shortOf(FW_cAddrMode) == 2) {
+            // The tag travels in a request of its own: the host's data in the
+            // buffer stays as it was put in.
             r.command = 11;
             r.addressKind = wendrel::kAddressUniqueId;
-            wendrel::PutPackedASCII(stringOf(FW_p13TagName), buffer_.data(), 0, 6);
+            requestBytes.fill(0);
+            wendrel::PutPackedASCII(stringOf(FW_p13TagName), requestBytes.data(), 0, 6);
             r.length = 6;
         } else {
             r.command = 0;
@@ -447,7 +485,10 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
     reply.data = data;
     reply.capacity = sizeof data;
     int16_t tag = 0;
-    if (!wendrel::HART_ReceiveRequest(driverHandle_, key, &reply, &tag)) return;
+    const int32_t taken = wendrel::HART_ReceiveRequest(driverHandle_, key, &reply, &tag);
+    if (!taken) return;
+    // A reply the driver had to discard ends its request as no device response.
+    const bool discarded = taken == wendrel::kReplyDiscarded;
 
     if (shortOf(FW_cBusy) > 0) setShortReported(FW_cBusy, shortOf(FW_cBusy) - 1);
     const bool burst = (lParam & wendrel::kReplyBurstBit) != 0;
@@ -455,7 +496,7 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
     else if (!burst && shortOf(FW_cBurstModeFlag) != 0) setShortReported(FW_cBurstModeFlag, 0);
 
     const int command = reply.command;
-    if ((lParam & 0xFFFF) == wendrel::kNoDeviceResponse) {
+    if (discarded || (lParam & 0xFFFF) == wendrel::kNoDeviceResponse) {
         setShortReported(FW_cComResult, 2);
         setShortReported(FW_cRcvLen, 0);
         setShortReported(FW_cResponse1, reply.response1);
@@ -481,7 +522,7 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
         uniqueIdKnown_ = true;
     }
     decodeUniversal(command, data, length);
-    if (command == 6) {
+    if (command == 6 && acceptsChange(reply.response1)) {
         clearUniqueId();
         setShortReported(FW_cPollAddress, shortOf(FW_cNewPollAddress));
     }
@@ -497,9 +538,13 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
         }
     } else {
         shortIdentityRepeats_ = 0;
-        if (pendingCommand_ != 0) {
+        // Without the identifier (a reply to an earlier request), the waiting
+        // command stays for the identity reply already on its way: starting it
+        // now would send another identity request and lose the command.
+        if (pendingCommand_ != 0 && uniqueIdKnown_) {
             const int next = pendingCommand_;
-            startTransaction(next);
+            const RequestData asAsked = pendingData_;
+            startTransaction(next, asAsked);
             pendingCommand_ = 0;
         }
     }

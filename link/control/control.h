@@ -60,7 +60,8 @@ public:
     void onReply(intptr_t wParam, intptr_t lParam);
     void onMonitor(intptr_t wParam, intptr_t lParam);
 
-    // For the bus monitor: starts a transaction for a command number.
+    // For the bus monitor: starts a transaction for a command number with the
+    // request data of the data buffer.
     void startTransaction(int command);
     int32_t driverHandle() const { return driverHandle_; }
     // For the bus monitor: turns a command text ("Cmd, DataLen, DataDescription")
@@ -90,8 +91,18 @@ private:
     void busviewEntrySendAnswered() {}
     void busviewSetDriverHandle(int32_t /*handle*/) {}
 
+    // Request data as the host put it in: a command waiting for the
+    // identifier goes out with these, whatever the buffer holds by then.
+    struct RequestData {
+        std::array<uint8_t, 256> bytes{};
+        int length = 0;  // xReqLen as written, refused by the driver when no frame can carry it
+    };
+    RequestData currentRequestData() const;
+    void startTransaction(int command, const RequestData& data);
+
     // Line and configuration.
     void applyLineState();
+    void closeLine();
     void sendConfiguration();
     void sendRtsDelay();
     void reopenIfOpen();
@@ -118,6 +129,7 @@ private:
     std::array<uint8_t, 5> uniqueId_{};
     bool uniqueIdKnown_ = false;
     int pendingCommand_ = 0;
+    RequestData pendingData_;
     int shortIdentityRepeats_ = 0;
     std::array<uint8_t, 256> buffer_{};
     int lastPort_ = 1;

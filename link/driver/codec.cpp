@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 namespace wendrel {
 
@@ -42,10 +43,38 @@ int64_t packedCharsThatFit(int byteCount) {
     return bits / kPackedBits;
 }
 
-uint8_t packedCode(unsigned char c) {
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
+uint8_t packedCode(uint32_t c) {
+    if (c >= 'a' && c <= 'z') c = c - 'a' + 'A';
     if (c < 0x20 || c > 0x5F) c = '?';
-    return c & 0x3F;
+    return static_cast<uint8_t>(c & 0x3F);
+}
+
+// The characters of a UTF-8 text, one code point each; a byte that starts no
+// valid sequence is one character of its own.
+std::vector<uint32_t> characters(const std::string& text) {
+    std::vector<uint32_t> out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        const unsigned char lead = p[i];
+        size_t extra = 0;  // continuation bytes the lead byte announces
+        if (lead >= 0xC2 && lead <= 0xDF) extra = 1;
+        else if (lead >= 0xE0 && lead <= 0xEF) extra = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4) extra = 3;
+        size_t k = 1;
+        while (k <= extra && i + k < n && (p[i + k] & 0xC0) == 0x80) ++k;
+        if (extra == 0 || k != extra + 1) {
+            out.push_back(lead);
+            ++i;
+            continue;
+        }
+        uint32_t c = lead & (0x3F >> extra);
+        for (size_t j = 1; j <= extra; ++j) c = c << 6 | (p[i + j] & 0x3F);
+        out.push_back(c);
+        i += extra + 1;
+    }
+    return out;
 }
 
 }  // namespace
@@ -95,11 +124,12 @@ void PutPackedASCII(const std::string& text, uint8_t* buffer, int offset, int by
     uint8_t* field = buffer + offset;
     const int64_t fieldBits = int64_t{byteCount} * 8;
     const int64_t chars = packedCharsThatFit(byteCount);
+    const std::vector<uint32_t> textChars = characters(text);
     std::memset(field, 0, static_cast<size_t>(byteCount));
     // Bits past the last whole character are those of a padding blank.
     for (int64_t i = 0; i * kPackedBits < fieldBits; ++i) {
-        const bool fromText = i < chars && i < static_cast<int64_t>(text.size());
-        const uint8_t code = packedCode(fromText ? static_cast<unsigned char>(text[static_cast<size_t>(i)]) : ' ');
+        const bool fromText = i < chars && i < static_cast<int64_t>(textChars.size());
+        const uint8_t code = packedCode(fromText ? textChars[static_cast<size_t>(i)] : ' ');
         for (int k = 0; k < kPackedBits; ++k) {
             const int64_t bit = i * kPackedBits + k;
             if (bit >= fieldBits) break;

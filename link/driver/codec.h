@@ -32,6 +32,9 @@ void PutInt32(uint8_t* buffer, int offset, uint32_t value);
 std::string PickPackedASCII(const uint8_t* buffer, int byteCount, int start);
 // Packs text into byteCount bytes at offset: upper-cased, characters outside
 // 0x20..0x5F become '?', padded with blanks or cut to the characters that fit.
+// The text is UTF-8: every character takes one place, so one outside the set
+// ("°", "é") is a single '?' and the rest keeps its places. A byte that starts
+// no valid UTF-8 sequence counts as one character of its own.
 void PutPackedASCII(const std::string& text, uint8_t* buffer, int offset, int byteCount);
 
 // Plain characters. PickString stops at the first NUL byte; PutString writes the

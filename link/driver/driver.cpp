@@ -131,7 +131,7 @@ int32_t HART_SendRequest(int32_t handle, const HartRequest* request, int32_t tag
 int32_t HART_ReceiveRequest(int32_t handle, int32_t key, HartReply* reply, int16_t* tag) {
     auto m = find(handle);
     if (!m || key == -1) return 0;
-    return m->receive(key, reply, tag) ? 1 : 0;
+    return m->receive(key, reply, tag);
 }
 
 int32_t HART_UnRegisterDriver(int32_t handle) {

@@ -15,12 +15,26 @@ constexpr int kGapChars = 4;                  // generous: USB modems deliver by
 constexpr int kMinimumWaitMs = 20;            // below this, scheduling noise decides, not the line
 constexpr int kMinimumGapMs = 25;
 constexpr auto kBurstMemory = std::chrono::seconds(2);  // a burst device silent this long has stopped
-constexpr size_t kMaxStoredReplies = 64;
+// Uncollected replies keep their data up to this count; older ones keep only
+// command and tag (a few dozen bytes) and are collected as discarded, so their
+// requests still end. Past the second count the oldest are forgotten: no
+// client has that many requests outstanding (the control counts them in 16 bits).
+constexpr size_t kMaxRepliesWithData = 64;
+constexpr size_t kMaxStoredReplies = 32768;
+constexpr int kMostPreambles = 30;     // more than any device sends before its delimiter
+constexpr int kLongestFrameChars = 1 + 5 + 3 + 1 + 1 + 255 + 1;  // delimiter to checksum
 constexpr uint8_t kResponseBusy = 32;
 constexpr uint8_t kCommunicationErrorBit = 0x80;
 constexpr int kIdleWaitMs = 1000;
 
 int clampInt(int v, int lo, int hi) { return std::max(lo, std::min(hi, v)); }
+
+// Reply keys are unique across registrations, so a key posted by a registration
+// that has since ended never collects a reply of the next one.
+int32_t nextReplyKey() {
+    static std::atomic<uint32_t> counter{0};
+    return static_cast<int32_t>(counter.fetch_add(1) % 0x7FFFFFFEu) + 1;  // 1..0x7FFFFFFE, never -1
+}
 
 // A reply that asks for the request again: the device was busy or garbled it.
 bool asksForRetry(const Frame& reply) {
@@ -70,6 +84,7 @@ LinkTiming LinkTiming::forBitRate(int bitsPerSecond, bool primaryMaster, int rep
                         : std::max(kMinimumWaitMs, static_cast<int>(std::ceil(chars * t.characterMs)));
     t.gapMs = std::max(kMinimumGapMs, static_cast<int>(std::ceil(kGapChars * t.characterMs)));
     t.linkGrantMs = std::max(kMinimumWaitMs, static_cast<int>(std::ceil(kLinkGrantChars * t.characterMs)));
+    t.longestFrameMs = static_cast<int>(std::ceil((kMostPreambles + kLongestFrameChars) * t.characterMs)) + t.gapMs;
     return t;
 }
 
@@ -150,14 +165,15 @@ void LinkMaster::send(const HartRequest& request, int32_t tag) {
     transport_->interrupt();
 }
 
-bool LinkMaster::receive(int32_t key, HartReply* reply, int16_t* tag) {
+int32_t LinkMaster::receive(int32_t key, HartReply* reply, int16_t* tag) {
     Stored s;
     {
         std::lock_guard lock(mutex_);
         auto it = replies_.find(key);
-        if (it == replies_.end()) return false;
+        if (it == replies_.end()) return 0;
         s = std::move(it->second);
         replies_.erase(it);
+        keysWithData_.erase(key);
     }
     if (tag) *tag = static_cast<int16_t>(s.tag);
     if (reply) {
@@ -169,7 +185,7 @@ bool LinkMaster::receive(int32_t key, HartReply* reply, int16_t* tag) {
         reply->response1 = s.response1;
         reply->response2 = s.response2;
     }
-    return true;
+    return s.discarded ? kReplyDiscarded : 1;
 }
 
 void LinkMaster::setMonitor(MessageTarget* target, int32_t message) {
@@ -274,12 +290,23 @@ int LinkMaster::waitBudgetMs(Clock::time_point now) const {
     return kIdleWaitMs;
 }
 
-// Listens until the line is ours; false when stopping or the port is lost.
-bool LinkMaster::waitForTurn() {
+// Listens until the line is ours. A line busy for longer than the longest
+// frame is jammed (a modem or device that never stops sending), and so is one
+// that gives no turn for longer than a burst device may stay silent: the
+// request then ends rather than wait for ever.
+LinkMaster::Turn LinkMaster::waitForTurn() {
+    const auto timing = LinkTiming::forBitRate(BitRateOfMode(config().mode), true, 0);
+    const auto start = Clock::now();
+    const auto longestFrame = std::chrono::milliseconds(timing.longestFrameMs);
+    std::optional<Clock::time_point> busySince;
     for (;;) {
-        if (stopping() || lost_) return false;
+        if (stopping() || lost_) return Turn::Ended;
         const auto now = Clock::now();
-        if (mayTransmit(now)) return true;
+        if (mayTransmit(now)) return Turn::Ours;
+        if (!parser_.lineBusy()) busySince.reset();
+        else if (!busySince) busySince = now;
+        if ((busySince && now - *busySince > longestFrame) || now - start > kBurstMemory + longestFrame)
+            return Turn::Jammed;
         listenOnce(waitBudgetMs(now));
     }
 }
@@ -295,15 +322,16 @@ std::optional<ParsedFrame> LinkMaster::awaitReply(const Frame& request, const Li
     awaiting_ = &request;
     matched_.reset();
     const auto deadline = Clock::now() + std::chrono::milliseconds(timing.replyWaitMs);
+    // A reply that has started in time is read to its end, but no legal reply
+    // lasts past this: preambles or noise without end cannot hold the request.
+    const auto lastByte = deadline + std::chrono::milliseconds(timing.longestFrameMs);
     while (!matched_ && !stopping() && !lost_) {
         const auto now = Clock::now();
-        // A reply that has started in time is read to its end.
-        if (!parser_.lineBusy() && now >= deadline) break;
-        const int budget = parser_.lineBusy()
-                               ? timing.gapMs
-                               : static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                      deadline - now).count()) + 1;
-        listenOnce(budget);
+        if (now >= lastByte || (!parser_.lineBusy() && now >= deadline)) break;
+        const auto until = parser_.lineBusy() ? lastByte : deadline;
+        const int left =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count()) + 1;
+        listenOnce(parser_.lineBusy() ? std::min(timing.gapMs, left) : left);
     }
     awaiting_ = nullptr;
     auto result = std::move(matched_);
@@ -322,7 +350,7 @@ void LinkMaster::runTransaction(const Pending& request) {
     const auto wire = encodeFrame(frame, cfg.preambles);
     std::optional<Frame> lastReply;
     for (int attempt = 0; attempt <= cfg.retries; ++attempt) {
-        if (!waitForTurn()) break;
+        if (waitForTurn() != Turn::Ours) break;
         lastSent_ = wire;
         if (transport_->write(wire.data(), wire.size(), cfg.rtsDelay) != IoStatus::Ok) {
             portLost();
@@ -353,17 +381,23 @@ void LinkMaster::finish(const Pending& request, const std::optional<Frame>& repl
         status = static_cast<intptr_t>(s.data.size());
         if (reply->burstBit()) status |= kReplyBurstBit;
     }
-    int32_t key;
+    const int32_t key = nextReplyKey();
     bool dropped = false;
     {
         std::lock_guard lock(mutex_);
-        key = nextKey_;
-        nextKey_ = nextKey_ == INT32_MAX ? 1 : nextKey_ + 1;
         while (replies_.size() >= kMaxStoredReplies) {
+            keysWithData_.erase(replies_.begin()->first);
             replies_.erase(replies_.begin());
-            dropped = true;
         }
         replies_.emplace(key, std::move(s));
+        keysWithData_.insert(key);
+        while (keysWithData_.size() > kMaxRepliesWithData) {
+            Stored& oldest = replies_.at(*keysWithData_.begin());
+            oldest.discarded = true;
+            oldest.data = {};
+            keysWithData_.erase(keysWithData_.begin());
+            dropped = true;
+        }
     }
     if (dropped) post(notifyMessage_, NotifyRepliesDropped, 0);
     post(replyMessage_, key, status);

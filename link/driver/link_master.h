@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +34,8 @@ struct LinkTiming {
     int replyWaitMs;     // RT1: from the end of a request to the start of the reply
     int gapMs;           // silence inside a frame after which the frame is given up
     int linkGrantMs;     // RT2: the window after a burst frame in which a master may send
+    int longestFrameMs;  // the longest legal frame with most preambles, and a gap: what a line may
+                         // stay busy for without noise or a jam
     static LinkTiming forBitRate(int bitsPerSecond, bool primaryMaster, int replyTimeoutOverrideMs);
 };
 
@@ -50,7 +53,9 @@ public:
     void setConfig(const DriverConfig& config);
     void startHistory();
     void send(const HartRequest& request, int32_t tag);
-    bool receive(int32_t key, HartReply* reply, int16_t* tag);
+    // 0 when there is nothing to collect for the key, kReplyDiscarded for a
+    // reply discarded to bound memory, 1 otherwise.
+    int32_t receive(int32_t key, HartReply* reply, int16_t* tag);
     void setMonitor(MessageTarget* target, int32_t message);
 
 private:
@@ -71,6 +76,7 @@ private:
         uint8_t response1 = 0;
         uint8_t response2 = 0;
         int32_t tag = 0;
+        bool discarded = false;  // only command and tag kept: collected as a discarded reply
     };
     struct Outcome {
         std::optional<Frame> reply;  // the accepted reply, if any
@@ -81,7 +87,8 @@ private:
     void onFrame(const ParsedFrame& parsed);
     bool mayTransmit(Clock::time_point now) const;
     int waitBudgetMs(Clock::time_point now) const;
-    bool waitForTurn();
+    enum class Turn { Ours, Jammed, Ended };
+    Turn waitForTurn();
     void runTransaction(const Pending& request);
     std::optional<ParsedFrame> awaitReply(const Frame& request, const LinkTiming& timing);
     Frame buildFrame(const Pending& request, bool primaryMaster) const;
@@ -104,7 +111,7 @@ private:
     std::deque<Pending> queue_;
     std::condition_variable queued_;  // wakes the I/O thread of a lost port
     std::map<int32_t, Stored> replies_;
-    int32_t nextKey_ = 1;
+    std::set<int32_t> keysWithData_;  // uncollected replies still holding their data; keys grow with age
     MessageTarget* monitor_ = nullptr;
     int32_t monitorMessage_ = WM_HART_MONITOR;
     std::atomic<bool> lost_{false};

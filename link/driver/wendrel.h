@@ -33,12 +33,15 @@ inline constexpr int32_t WM_HART_MONITOR = 1127;
 
 inline constexpr int32_t kNoDeviceResponse = 0xFFFF;
 inline constexpr int32_t kReplyBurstBit = 0x08000000;
+// HART_ReceiveRequest's result for a reply that waited uncollected behind too
+// many others: taken, but its data is gone, so the request ended without reply.
+inline constexpr int32_t kReplyDiscarded = 2;
 
 // Notification codes (wParam of 1125).
 enum NotifyCode : int32_t {
     NotifyPortLost = 1,       // the serial device vanished; every outstanding request has ended
     NotifyBurstDevice = 2,    // burst frames seen on the line (first one since registration or silence)
-    NotifyRepliesDropped = 3, // uncollected replies were discarded to bound memory
+    NotifyRepliesDropped = 3, // uncollected replies lost their data to bound memory (collected as kReplyDiscarded)
 };
 
 // Origin of a monitored frame (wParam of 1127).
@@ -114,7 +117,10 @@ void StartHistory(int32_t handle);
 // Queues a request and returns at once; 0 when queued, -1 for an unknown handle.
 // Requests run one at a time in order, each ends with one WM_HART_REPLY.
 int32_t HART_SendRequest(int32_t handle, const HartRequest* request, int32_t tag);
-// Takes the reply of `key`: nonzero when taken. The tag comes back as sent.
+// Takes the reply of `key`: nonzero when taken (kReplyDiscarded when its data
+// was discarded: the request ended without reply), 0 when there is nothing to
+// take. The tag comes back as sent. The 64 latest uncollected replies keep their
+// data; older ones keep only command and tag.
 int32_t HART_ReceiveRequest(int32_t handle, int32_t key, HartReply* reply, int16_t* tag);
 // Stops the I/O thread and closes the port; nothing is posted afterwards.
 int32_t HART_UnRegisterDriver(int32_t handle);

@@ -72,7 +72,19 @@ TEST(CodecPackedAscii, PacksSixBitCharacters) {
     EXPECT_EQ(PackedHex("", 6), "82 08 20 82 08 20");
     EXPECT_EQ(PackedHex("ABCDE", 3), "04 20 C4");            // cut
     EXPECT_EQ(PackedHex("a~\x7F\x1F", 3), "07 FF FF");       // outside 0x20..0x5F: '?'
-    EXPECT_EQ(PackedHex("`{\xC4\x80", 3), "FF FF FF");
+    EXPECT_EQ(PackedHex("`{\xC4\x80", 3), "FF FF E0");     // U+0100 is one character: one '?'
+}
+
+TEST(CodecPackedAscii, EveryCharacterOfTheTextTakesOnePlace) {
+    // UTF-8 characters outside the set take one place, so the rest keeps its places.
+    EXPECT_EQ(PackedHex("25\xC2\xB0" "C ABC", 6), PackedHex("25?C ABC", 6));   // degree sign
+    EXPECT_EQ(PackedHex("CAF\xC3\xA9 \xE2\x82\xAC" "1\xF0\x9F\x98\x80", 9), PackedHex("CAF? ?1?", 9));
+    // A byte that starts no valid sequence is one character as well.
+    EXPECT_EQ(PackedHex("25\xB0" "C ABC", 6), PackedHex("25?C ABC", 6));
+    EXPECT_EQ(PackedHex("\xE2\x82" "AB", 3), PackedHex("??AB", 3));
+    std::vector<uint8_t> b(6);
+    PutPackedASCII("25\xC2\xB0" "C ABC", b.data(), 0, 6);
+    EXPECT_EQ(PickPackedASCII(b.data(), 6, 0), "25?C ABC");
 }
 
 TEST(CodecPackedAscii, TagRoundTrip) {
