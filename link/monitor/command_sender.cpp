@@ -22,10 +22,10 @@ bool CommandSender::start() {
     return outstanding_;
 }
 
-void CommandSender::transactionEnded(int command, bool replied, int response1) {
-    if (!outstanding_) return;
+void CommandSender::transactionEnded(int command, bool replied, int response1, bool followUpStarted) {
+    if (!outstanding_ || followUpStarted) return;
     const bool identityFirst = command == 0 || command == 11;
-    if (command != sentCommand_ && (replied || !identityFirst)) return;
+    if (command != sentCommand_ && !identityFirst) return;
     outstanding_ = false;
     if (!replied) {
         cyclic_ = false;

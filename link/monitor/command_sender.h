@@ -49,11 +49,13 @@ public:
     // The Send menu's Stop: no further cyclic repeats.
     void stop() { cyclic_ = false; }
 
-    // A transaction of the line ended (no script running). It is this
-    // sender's when the command matches the one it sent; a no-response of
-    // the command 0 or 11 that had to precede it counts too, since its
-    // request was dropped with it.
-    void transactionEnded(int command, bool replied, int response1);
+    // A transaction of the line ended (no script running); `followUpStarted`
+    // when the control went on at once with the command it still owed (the
+    // one that waited for the identifier, or a repeat of command 0 or 11).
+    // It ends this sender's send when the command is the one sent, or when
+    // it is the command 0 or 11 that had to precede it and nothing followed:
+    // the control gave the sent command up.
+    void transactionEnded(int command, bool replied, int response1, bool followUpStarted = false);
 
 private:
     bool start();

@@ -45,9 +45,11 @@ void ScriptRunner::runOrCancel(bool lineOpen) {
     }
     if (!lineOpen || !loaded_ || script_.steps.empty()) return;
     cancelRequested_ = false;
-    if (!sendStep(0)) return;
+    // Running before the first step goes out, so that its start is already
+    // the script's and not reported to the host.
     running_ = true;
     stepIndex_ = 1;
+    if (!sendStep(0)) stop();
 }
 
 void ScriptRunner::requestCancel() {

@@ -35,7 +35,7 @@ TEST(CommandSender, SecondSendWaitsForTheFirstToEnd) {
     EXPECT_FALSE(sender.sendNow(false));
     EXPECT_EQ(line.sent.size(), 1u);
     // The command 0 that fetched the identifier first, and the host's own traffic, are not the end.
-    sender.transactionEnded(0, true, 0);
+    sender.transactionEnded(0, true, 0, true);
     sender.transactionEnded(3, true, 0);
     EXPECT_TRUE(sender.outstanding());
     sender.transactionEnded(1, true, 0);
@@ -76,6 +76,14 @@ TEST(CommandSender, SilentMeterEndsCyclicSending) {
     sender.transactionEnded(0, false, 0);
     EXPECT_FALSE(sender.stopEnabled());
     EXPECT_FALSE(sender.outstanding());
+    // The meter answered command 0 without its identity until the control gave up:
+    // the send has ended, and the next one goes out.
+    sender.accept("1,0", false);
+    sender.transactionEnded(0, true, 0, true);
+    EXPECT_TRUE(sender.outstanding());
+    sender.transactionEnded(0, true, 0, false);
+    EXPECT_FALSE(sender.outstanding());
+    EXPECT_TRUE(sender.sendNow(false));
 }
 
 TEST(CommandSender, BusyReplyRepeatsEvenWithoutCyclic) {
