@@ -7,6 +7,8 @@
 #include "app/forms/frmPasswordProtected.h"
 #include "app/forms/frmPasswordProtection.h"
 #include "app/forms/frmPrimaryVariable.h"
+#include "app/forms/frmPulseOutput.h"
+#include "app/forms/frmTotalizerSettings.h"
 #include "app/forms/output_choice_forms.h"
 #include "app/forms/scalar_forms.h"
 #include "app/shell/frmMain.h"
@@ -39,6 +41,8 @@ std::vector<Registration> registrations() {
         {"frmBurstMode", factoryOf<frmBurstMode>()},
         {"frmLCDDisplay", factoryOf<frmLCDDisplay>()},
         {"frmAlarmSelection", factoryOf<frmAlarmSelection>()},
+        {"frmTotalizerSettings", factoryOf<frmTotalizerSettings>()},
+        {"frmPulseOutput", factoryOf<frmPulseOutput>()},
     };
 }
 
