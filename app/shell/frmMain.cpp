@@ -32,8 +32,6 @@ constexpr int kSaveToMemory = 0;
 constexpr int kRestoreFromMemory = 1;
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 24;
-// The link control's bus monitor window is not built yet: "Hart Analysis" stays disabled.
-constexpr bool kBusMonitorBuilt = false;
 
 constexpr char kBeginContinuous[] = "Begin Continuous Display Update";
 constexpr char kEndContinuous[] = "End Continuous Display Update";
@@ -158,7 +156,6 @@ void frmMain::ConnectLeaves() {
     connect(ui->mnuFixedAnalogOutput, &QAction::triggered, this,
             [this] { ShowModelessForm(QStringLiteral("frmTrimAnalogOutput")); });
 
-    if (!kBusMonitorBuilt) notBuilt_.insert(ui->mnuHartAnalysis);
     connect(ui->mnuHartAnalysis, &QAction::triggered, this, &frmMain::OpenHartAnalysis);
     connect(ui->mnuEnterEditMode, &QAction::triggered, this, &frmMain::EnterEditMode);
     connect(ui->mnuPutMeterInService, &QAction::triggered, this, &frmMain::PutMeterInService);

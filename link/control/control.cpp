@@ -14,6 +14,7 @@
 #include "link/driver/codec.h"
 #include "link/driver/typed_frame.h"
 #include "link/driver/wendrel.h"
+#include "link/monitor/busview_window.h"
 #include "platform/platform.h"
 
 namespace fenwire {
@@ -62,6 +63,7 @@ CKvFenwireCtrl::CKvFenwireCtrl() {
 }
 
 CKvFenwireCtrl::~CKvFenwireCtrl() {
+    busview_.reset();  // it unregisters its monitor while the driver is still there
     if (driverHandle_ != -1) wendrel::HART_UnRegisterDriver(driverHandle_);
     driverHandle_ = -1;
     delete controlWindow_.data();  // null when its host form has deleted it already
@@ -197,8 +199,9 @@ HResult CKvFenwireCtrl::put(int dispid, const Variant& raw) {
         modified_ = true;
         return S_OK_;
     case FW_cBusview:
-        // The bus monitor window arrives later; the value is kept.
         store(dispid, value);
+        if (v == 1) openBusview();
+        else closeBusview();
         return S_OK_;
     default:
         store(dispid, value);
@@ -472,9 +475,32 @@ void CKvFenwireCtrl::onNotify(intptr_t wParam, intptr_t) {
     fire(FW_EVENT_Notify, {static_cast<int16_t>(wParam & 0xFFFF)});
 }
 
-void CKvFenwireCtrl::onMonitor(intptr_t, intptr_t lParam) {
-    // No bus monitor window yet: the record is freed unread.
-    wendrel::FreeMonitorRecord(lParam);
+void CKvFenwireCtrl::onMonitor(intptr_t wParam, intptr_t lParam) {
+    // A frame posted before the window closed still arrives: it is freed unread.
+    if (busview_) busview_->onFrameMessage(wParam, lParam);
+    else wendrel::FreeMonitorRecord(lParam);
+}
+
+// ---- the bus monitor window ---------------------------------------------------
+
+void CKvFenwireCtrl::openBusview() {
+    busview_.reset();
+    busview_ = std::make_unique<BusviewWindow>(*messageWindow_, driverHandle_);
+    busview_->onClosedByUser = [this] { busviewClosedByUser(); };
+    busview_->open();
+}
+
+void CKvFenwireCtrl::closeBusview() { busview_.reset(); }
+
+void CKvFenwireCtrl::busviewClosedByUser() {
+    // The window is inside its own close handling: it is deleted once that is over.
+    busview_.release()->deleteLater();
+    setShortReported(FW_cBusview, 0);
+    fire(FW_EVENT_BusviewEnd, {});
+}
+
+void CKvFenwireCtrl::busviewSetDriverHandle(int32_t handle) {
+    if (busview_) busview_->setDriverHandle(handle);
 }
 
 void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {

@@ -21,6 +21,7 @@ namespace fenwire {
 
 class MessageWindow;
 class ControlWindow;
+class BusviewWindow;
 
 class CKvFenwireCtrl {
 public:
@@ -89,7 +90,10 @@ private:
     void busviewTakeOver(int /*command*/, int /*result*/) {}
     bool busviewEntrySendOutstanding() const { return false; }
     void busviewEntrySendAnswered() {}
-    void busviewSetDriverHandle(int32_t /*handle*/) {}
+    void busviewSetDriverHandle(int32_t handle);
+    void openBusview();
+    void closeBusview();
+    void busviewClosedByUser();
 
     // Request data as the host put it in: a command waiting for the
     // identifier goes out with these, whatever the buffer holds by then.
@@ -145,6 +149,7 @@ private:
     // A host may reparent the window into its form, whose end then deletes it:
     // a guarded pointer, not an owning one.
     QPointer<QWidget> controlWindow_;
+    std::unique_ptr<BusviewWindow> busview_;  // null while the bus monitor is closed
 };
 
 }  // namespace fenwire

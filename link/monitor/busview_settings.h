@@ -1,0 +1,59 @@
+// The bus monitor's files, both in the directory the window was opened in:
+// "busvw.ini" keeps the window's options (section "Settings", decimal
+// values), "Commands.ini" holds two texts per command number (section
+// "Commands", keys "Cmd%03ds" and "Cmd%03dr") that the frame dump shows.
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "link/driver/frame_dump.h"
+
+namespace fenwire {
+
+struct BusviewSettings {
+    // View options. The "No..." flags hide their column when set.
+    int decimal = 1;      // "Decimal": command, byte count and response code in decimal
+    int noAddress = 1;    // "NoAddress"
+    int noPreambles = 1;  // "NoPreambles"
+    int noTiming = 1;     // "NoTiming"
+    int realDat = 1;      // "RealDat": universal command data decoded
+    int rsp2Bin = 0;      // "Rsp2Bin": field device status in binary
+    int symbCmd = 1;      // "SymbCmd": command names beside the numbers
+    int white = 0;        // "White": white background instead of grey
+
+    // Trigger conditions and action.
+    int trigOnNoMatchCmd = 0;
+    int trigOnNoMatchMaster = 0;
+    int trigOnDevNotPresent = 0;
+    int trigOnAllErr = 0;
+    int stopOnTrigger = 0;
+
+    // Filter.
+    int filterMode = 0;   // 0 show listed commands, 1 hide them, 2 show only trigger events
+    std::string cmdList;  // the command list as typed
+
+    std::string doCmd;        // last command text sent from the window
+    std::string lastSaveDir;  // directory of the last log, frame or script file
+};
+
+// Where the two files live: named once, when the window opens, in `baseDir`.
+struct BusviewFiles {
+    QString settings;  // busvw.ini
+    QString commands;  // Commands.ini
+    static BusviewFiles in(const QString& baseDir);
+};
+
+// A missing file or key gives the defaults above.
+BusviewSettings loadBusviewSettings(const QString& settingsFile);
+// Writes every key; false when the file cannot be written.
+bool saveBusviewSettings(const QString& settingsFile, const BusviewSettings& settings);
+
+// The request ("Cmd%03ds") and reply ("Cmd%03dr") texts of every command.
+struct CommandTextTables {
+    wendrel::CommandTexts request;
+    wendrel::CommandTexts reply;
+};
+CommandTextTables loadCommandTexts(const QString& commandsFile);
+
+}  // namespace fenwire

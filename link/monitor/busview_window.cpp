@@ -1,0 +1,409 @@
+#include "link/monitor/busview_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextEdit>
+
+#include "link/control/about_box.h"
+#include "link/driver/wendrel.h"
+#include "platform/platform.h"
+#include "ui_filter_settings.h"
+#include "ui_trigger_settings.h"
+
+namespace fenwire {
+
+namespace {
+
+constexpr int kStatusHeight = 17;
+constexpr char kTitle[] = " Busview for HART";
+
+QColor qcolor(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
+
+}  // namespace
+
+BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driverHandle)
+    : QWidget(nullptr, Qt::Window),
+      monitorTarget_(monitorTarget),
+      driverHandle_(driverHandle),
+      files_(BusviewFiles::in(QDir::currentPath())),
+      core_(*this, loadBusviewSettings(files_.settings), loadCommandTexts(files_.commands)) {
+    setObjectName(QStringLiteral("frmBusview"));
+    setWindowTitle(QString::fromLatin1(kTitle));
+    resize(614, 282);  // 351 by 150 dialog units
+
+    text_ = new QTextEdit(this);
+    text_->setObjectName(QStringLiteral("txtFrames"));
+    text_->setReadOnly(true);
+    text_->setLineWrapMode(QTextEdit::NoWrap);
+    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text_->setUndoRedoEnabled(false);
+    text_->document()->setMaximumBlockCount(kMaxKeptLines);
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSizeF(8.75);  // 175 twips
+    text_->document()->setDefaultFont(font);
+    text_->setAccessibleName(QStringLiteral("Frames"));
+    tail_ = QTextCursor(text_->document());
+
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("lblStatus"));
+
+    buildMenus();
+    applyBackground();
+    registerMonitor();
+    recordingChanged(core_.recording());
+    updateChecks();
+    statusChanged();
+}
+
+BusviewWindow::~BusviewWindow() {
+    unregisterMonitor();
+    saveBusviewSettings(files_.settings, core_.settings());
+}
+
+// ---- menus -----------------------------------------------------------------
+
+QAction* BusviewWindow::addItem(QMenu* menu, const QString& text, const char* objectName, int commandId,
+                                std::function<void()> handler, bool checkable) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(QString::fromLatin1(objectName));
+    a->setData(commandId);
+    a->setCheckable(checkable);
+    if (handler) connect(a, &QAction::triggered, this, [handler] { handler(); });
+    else a->setEnabled(false);  // not available in this window yet
+    return a;
+}
+
+void BusviewWindow::addViewOption(QMenu* menu, const QString& text, const char* objectName, int commandId,
+                                  int BusviewSettings::*flag, bool checkShowsOff) {
+    QAction* a = addItem(
+        menu, text, objectName, commandId,
+        [this, flag] {
+            auto& v = core_.settings().*flag;
+            v = v ? 0 : 1;
+            if (flag == &BusviewSettings::white) applyBackground();
+            updateChecks();
+        },
+        true);
+    checks_.push_back({a, [this, flag, checkShowsOff] { return (core_.settings().*flag != 0) != checkShowsOff; }});
+}
+
+void BusviewWindow::buildMenus() {
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("mnuBusview"));
+    menuBar_->setNativeMenuBar(false);
+
+    QMenu* file = menuBar_->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    addItem(file, QStringLiteral("New"), "mnuNew", 32768, [this] { newView(); });
+    addItem(file, QStringLiteral("Save to Frame File"), "mnuSaveFrameFile", 32784);
+    addItem(file, QStringLiteral("Open Log File"), "mnuOpenLogFile", 32770);
+    addItem(file, QStringLiteral("Close Log File"), "mnuCloseLogFile", 32816);
+    addItem(file, QStringLiteral("Load Script"), "mnuLoadScript", 32781);
+    addItem(file, QStringLiteral("End"), "mnuEnd", 32785, [this] { userEnd(); });
+
+    QMenu* view = menuBar_->addMenu(QStringLiteral("View"));
+    view->setObjectName(QStringLiteral("mnuView"));
+    addViewOption(view, QStringLiteral("Preambles"), "mnuPreambles", 32786, &BusviewSettings::noPreambles, true);
+    addViewOption(view, QStringLiteral("Addressing"), "mnuAddressing", 32787, &BusviewSettings::noAddress, true);
+    addViewOption(view, QStringLiteral("Cmd/Len/Rsp1 Decimal"), "mnuDecimal", 32788, &BusviewSettings::decimal, false);
+    addViewOption(view, QStringLiteral("Timing"), "mnuTiming", 32789, &BusviewSettings::noTiming, true);
+    addViewOption(view, QStringLiteral("Symbolic Commands"), "mnuSymbolicCommands", 32790, &BusviewSettings::symbCmd,
+                  false);
+    addViewOption(view, QStringLiteral("Real Data"), "mnuRealData", 32791, &BusviewSettings::realDat, false);
+    addViewOption(view, QStringLiteral("Response 2 Binary"), "mnuResponse2Binary", 32792, &BusviewSettings::rsp2Bin,
+                  false);
+
+    QMenu* send = menuBar_->addMenu(QStringLiteral("Send"));
+    send->setObjectName(QStringLiteral("mnuSend"));
+    addItem(send, QStringLiteral("Stop"), "mnuSendStop", 32830);
+    addItem(send, QStringLiteral("Cmd 0"), "mnuSendCmd0", 32817);
+    static const char* const kSendNames[] = {"mnuSendCmd1", "mnuSendCmd2", "mnuSendCmd3"};
+    for (int n = 1; n <= 3; ++n) addItem(send, QStringLiteral("Cmd %1").arg(n), kSendNames[n - 1], 32817 + n);
+    static const char* const kSendNames12[] = {"mnuSendCmd12", "mnuSendCmd13", "mnuSendCmd14", "mnuSendCmd15",
+                                               "mnuSendCmd16", "mnuSendCmd17", "mnuSendCmd18", "mnuSendCmd19"};
+    for (int n = 12; n <= 19; ++n) addItem(send, QStringLiteral("Cmd %1").arg(n), kSendNames12[n - 12], 32821 + n - 12);
+    addItem(send, QStringLiteral("Any Cmd"), "mnuSendAnyCmd", 32829);
+
+    QMenu* pickMenu = menuBar_->addMenu(QStringLiteral("Pick"));
+    pickMenu->setObjectName(QStringLiteral("mnuPick"));
+    auto pickItem = [this](QMenu* m, const char* text, const char* name, int id, PickItem item) {
+        addItem(m, QString::fromLatin1(text), name, id, [this, item] { pick(item); });
+    };
+    pickItem(pickMenu, "Int8", "mnuPickInt8", 32801, PickItem::Int8);
+    pickItem(pickMenu, "Bin8", "mnuPickBin8", 32802, PickItem::Bin8);
+    pickItem(pickMenu, "Unit", "mnuPickUnit", 32812, PickItem::Unit);
+    pickItem(pickMenu, "Float", "mnuPickFloat", 32809, PickItem::Float);
+    pickItem(pickMenu, "Packed ASCII", "mnuPickPackedASCII", 32810, PickItem::PackedAscii);
+    pickItem(pickMenu, "String", "mnuPickString", 32811, PickItem::String);
+    QMenu* integer = pickMenu->addMenu(QStringLiteral("Integer"));
+    integer->setObjectName(QStringLiteral("mnuPickInteger"));
+    pickItem(integer, "Int16", "mnuPickInt16", 32803, PickItem::Int16);
+    pickItem(integer, "Int24", "mnuPickInt24", 32804, PickItem::Int24);
+    pickItem(integer, "Int32", "mnuPickInt32", 32805, PickItem::Int32);
+    pickItem(integer, "Hex16", "mnuPickHex16", 32806, PickItem::Hex16);
+    pickItem(integer, "Hex24", "mnuPickHex24", 32807, PickItem::Hex24);
+    pickItem(integer, "Hex32", "mnuPickHex32", 32808, PickItem::Hex32);
+
+    QMenu* options = menuBar_->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("mnuOptions"));
+    QAction* lsb = addItem(
+        options, QStringLiteral("LSB First"), "mnuLsbFirst", 32813,
+        [this] {
+            core_.lsbFirst = !core_.lsbFirst;
+            updateChecks();
+        },
+        true);
+    checks_.push_back({lsb, [this] { return core_.lsbFirst; }});
+    addViewOption(options, QStringLiteral("White Background"), "mnuWhiteBackground", 32814, &BusviewSettings::white,
+                  false);
+
+    QMenu* filter = menuBar_->addMenu(QStringLiteral("Filter"));
+    filter->setObjectName(QStringLiteral("mnuFilter"));
+    addItem(filter, QStringLiteral("Configuration"), "mnuFilterConfiguration", 32796, [this] { configureFilter(); });
+    QAction* filterOn = addItem(
+        filter, QStringLiteral("Filter On"), "mnuFilterOn", 32795,
+        [this] {
+            core_.setFilterOn(!core_.filterOn());
+            updateChecks();
+        },
+        true);
+    checks_.push_back({filterOn, [this] { return core_.filterOn(); }});
+
+    QMenu* trigger = menuBar_->addMenu(QStringLiteral("Trigger"));
+    trigger->setObjectName(QStringLiteral("mnuTrigger"));
+    addItem(trigger, QStringLiteral("Configuration"), "mnuTriggerConfiguration", 32797, [this] { configureTrigger(); });
+    QAction* triggerOn = addItem(
+        trigger, QStringLiteral("Trigger On"), "mnuTriggerOn", 32798,
+        [this] {
+            core_.setTriggerOn(!core_.triggerOn());
+            updateChecks();
+        },
+        true);
+    checks_.push_back({triggerOn, [this] { return core_.triggerOn(); }});
+
+    QMenu* mode = menuBar_->addMenu(QStringLiteral("Mode"));
+    mode->setObjectName(QStringLiteral("mnuMode"));
+    QAction* monitor = addItem(
+        mode, QStringLiteral("Monitor Frames"), "mnuMonitorFrames", 32799,
+        [this] {
+            core_.setRecording(!core_.recording());
+            updateChecks();
+        },
+        true);
+    checks_.push_back({monitor, [this] { return core_.recording(); }});
+    addItem(mode, QStringLiteral("Run Script"), "mnuRunScript", 32800)->setCheckable(true);
+
+    QMenu* print = menuBar_->addMenu(QStringLiteral("Print"));
+    print->setObjectName(QStringLiteral("mnuPrint"));
+    addItem(print, QStringLiteral("Print All"), "mnuPrintAll", 32777);
+    addItem(print, QStringLiteral("Print Selection"), "mnuPrintSelection", 32778);
+    addItem(print, QStringLiteral("Printer Configuration"), "mnuPrinterConfiguration", 32780);
+
+    QMenu* info = menuBar_->addMenu(QStringLiteral("Info"));
+    info->setObjectName(QStringLiteral("mnuInfo"));
+    addItem(info, QStringLiteral("Help"), "mnuHelp", 32832, [] { platform::openHelp(QStringLiteral("Fenwire")); });
+    addItem(info, QStringLiteral("About"), "mnuAbout", 32831, [this] { showAboutBox(this); });
+}
+
+QAction* BusviewWindow::action(const char* objectName) const {
+    return findChild<QAction*>(QString::fromLatin1(objectName));
+}
+
+void BusviewWindow::updateChecks() {
+    for (auto& [a, checked] : checks_) a->setChecked(checked());
+}
+
+void BusviewWindow::applyBackground() {
+    QPalette p = text_->palette();
+    const QColor background = core_.settings().white ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xC0, 0xC0, 0xC0);
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        p.setColor(group, QPalette::Base, background);
+        p.setColor(group, QPalette::Text, qcolor(colourRgb(MonitorColour::Text, false)));
+    }
+    text_->setPalette(p);
+}
+
+// ---- showing and layout ----------------------------------------------------
+
+void BusviewWindow::open() {
+    updateTitle();
+    statusChanged();
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    move(0, 0);
+    platform::showModeless(*this);
+}
+
+void BusviewWindow::setTitleParts(const QString& scriptName, const QString& logName) {
+    scriptName_ = scriptName;
+    logName_ = logName;
+    updateTitle();
+}
+
+void BusviewWindow::updateTitle() {
+    QString title = QString::fromLatin1(kTitle);
+    if (!scriptName_.isEmpty()) title += QStringLiteral("[SEQ: ") + scriptName_;
+    if (!logName_.isEmpty()) {
+        if (!scriptName_.isEmpty()) title += QStringLiteral("] / ");
+        title += QStringLiteral("[LOG: ") + logName_;
+    }
+    if (!scriptName_.isEmpty() || !logName_.isEmpty()) title += QStringLiteral("]");
+    setWindowTitle(title);
+}
+
+void BusviewWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (isMinimized()) return;
+    const int top = menuBar_->sizeHint().height();
+    menuBar_->setGeometry(0, 0, width(), top);
+    const int h = height() - top;
+    text_->setGeometry(1, top, std::max(0, width() - 1), std::max(0, h - 21));
+    status_->setGeometry(1, top + h - 19, std::max(0, width() - 2), kStatusHeight);
+}
+
+QString BusviewWindow::statusText() const { return status_->text(); }
+
+void BusviewWindow::statusChanged() {
+    status_->setText(QString::fromStdString(core_.statusLine(driverHandle_)));
+}
+
+// ---- driver and frames -----------------------------------------------------
+
+void BusviewWindow::registerMonitor() {
+    if (driverHandle_ == -1) return;
+    registered_ = wendrel::RegisterLLMonitor(driverHandle_, &monitorTarget_, wendrel::WM_HART_MONITOR) == 0;
+}
+
+void BusviewWindow::unregisterMonitor() {
+    if (registered_) wendrel::UnRegisterLLMonitor(driverHandle_);
+    registered_ = false;
+}
+
+void BusviewWindow::setDriverHandle(int32_t handle) {
+    unregisterMonitor();
+    driverHandle_ = handle;
+    registerMonitor();
+    statusChanged();
+}
+
+void BusviewWindow::onFrameMessage(intptr_t wParam, intptr_t lParam) {
+    const wendrel::MonitorRecord record = wendrel::ReadMonitorRecord(lParam);
+    if (active_) core_.onFrame(record.bytes, record.count, static_cast<int>(wParam), record.timeMs);
+    wendrel::FreeMonitorRecord(lParam);
+}
+
+// ---- the text area ---------------------------------------------------------
+
+void BusviewWindow::append(const MonitorText& piece) {
+    const bool white = core_.settings().white != 0;
+    auto insert = [&](size_t from, size_t to, MonitorColour colour) {
+        if (to <= from) return;
+        QString s = QString::fromUtf8(piece.text.data() + from, static_cast<qsizetype>(to - from));
+        s.remove(QLatin1Char('\r'));
+        QTextCharFormat format;
+        format.setForeground(qcolor(colourRgb(colour, white)));
+        tail_.insertText(s, format);
+    };
+    tail_.movePosition(QTextCursor::End);
+    size_t at = 0;
+    for (const auto& run : piece.runs) {
+        insert(at, run.start, MonitorColour::Text);
+        insert(run.start, run.start + run.length, run.colour);
+        at = run.start + run.length;
+    }
+    insert(at, piece.text.size(), MonitorColour::Text);
+    QScrollBar* bar = text_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void BusviewWindow::recordingChanged(bool on) {
+    // While recording the text cannot be selected (it keeps moving); stopped, it can.
+    text_->setTextInteractionFlags(on ? Qt::NoTextInteraction
+                                      : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    updateChecks();
+}
+
+void BusviewWindow::newView() {
+    core_.restart();
+    text_->clear();
+    tail_ = QTextCursor(text_->document());
+    updateChecks();
+}
+
+// ---- dialogs ---------------------------------------------------------------
+
+void BusviewWindow::runModal(QDialog& dialog) {
+    text_->setUpdatesEnabled(false);
+    platform::showModal(dialog);
+    QTextCursor end(text_->document());
+    end.movePosition(QTextCursor::End);
+    text_->setTextCursor(end);
+    text_->setUpdatesEnabled(true);
+}
+
+void BusviewWindow::configureFilter() {
+    QDialog dialog(this);
+    Ui::FilterSettings ui;
+    ui.setupUi(&dialog);
+    auto& s = core_.settings();
+    ui.txtCmdList->setText(QString::fromStdString(s.cmdList));
+    QRadioButton* radios[] = {ui.rdoShowSpecified, ui.rdoHideSpecified, ui.rdoTriggerEventsOnly};
+    radios[std::clamp(s.filterMode, 0, 2)]->setChecked(true);
+    connect(&dialog, &QDialog::accepted, this, [&] {
+        int mode = 0;
+        for (int i = 0; i < 3; ++i)
+            if (radios[i]->isChecked()) mode = i;
+        core_.setFilter(ui.txtCmdList->text().toStdString(), mode);
+    });
+    runModal(dialog);
+}
+
+void BusviewWindow::configureTrigger() {
+    QDialog dialog(this);
+    Ui::TriggerSettings ui;
+    ui.setupUi(&dialog);
+    auto& s = core_.settings();
+    const std::pair<QCheckBox*, int BusviewSettings::*> boxes[] = {
+        {ui.chkCommandsNoMatch, &BusviewSettings::trigOnNoMatchCmd},
+        {ui.chkMastersNoMatch, &BusviewSettings::trigOnNoMatchMaster},
+        {ui.chkDeviceNotPresent, &BusviewSettings::trigOnDevNotPresent},
+        {ui.chkAllErrors, &BusviewSettings::trigOnAllErr},
+        {ui.chkStopRecording, &BusviewSettings::stopOnTrigger},
+    };
+    for (const auto& [box, field] : boxes) box->setChecked(s.*field != 0);
+    connect(&dialog, &QDialog::accepted, this, [&] {
+        for (const auto& [box, field] : boxes) s.*field = box->isChecked() ? 1 : 0;
+    });
+    runModal(dialog);
+}
+
+void BusviewWindow::pick(PickItem item) {
+    const PickMessage m = Pick(item, text_->textCursor().selectedText().toStdString(), core_.lsbFirst);
+    platform::MsgBox(QString::fromStdString(m.text), platform::vbOKOnly,
+                     m.decoded ? platform::vbInformation : platform::vbExclamation, QString::fromStdString(m.title));
+}
+
+// ---- closing ---------------------------------------------------------------
+
+void BusviewWindow::userEnd() { close(); }
+
+void BusviewWindow::closeEvent(QCloseEvent* event) {
+    unregisterMonitor();
+    active_ = false;
+    event->accept();
+    if (onClosedByUser) onClosedByUser();
+}
+
+}  // namespace fenwire

@@ -1,0 +1,106 @@
+// The Busview window: the bus monitor the link control opens when cBusview
+// becomes 1. It shows every frame on the line as a coloured line of text
+// (BusviewCore builds the lines), with its menu, the status line and the
+// filter and trigger dialogs. The control owns it and frees it.
+#pragma once
+
+#include <QString>
+#include <QTextCursor>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "link/monitor/busview_core.h"
+#include "link/monitor/busview_settings.h"
+#include "link/monitor/pick.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QTextEdit;
+
+namespace wendrel {
+class MessageTarget;
+}
+
+namespace fenwire {
+
+// Lines the text area keeps; older ones are dropped, so a recording of any
+// length holds bounded memory and appending costs the same at every length.
+inline constexpr int kMaxKeptLines = 20000;
+
+class BusviewWindow : public QWidget, private MonitorOutput {
+    Q_OBJECT
+public:
+    // `monitorTarget` receives the driver's frame messages and hands them to
+    // onFrameMessage; the settings files are named in the current directory.
+    BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driverHandle);
+    ~BusviewWindow() override;
+
+    // Called when the user closes the window (End, or its close button),
+    // after the monitor is unregistered. The window must then be deleted later.
+    std::function<void()> onClosedByUser;
+
+    // Shows the window at the screen's top left, above other windows.
+    void open();
+    // The line was opened, reopened or closed: monitor the new driver handle.
+    void setDriverHandle(int32_t handle);
+    int32_t driverHandle() const { return driverHandle_; }
+    bool active() const { return active_; }
+    // One WM_HART_MONITOR message; the record is freed here.
+    void onFrameMessage(intptr_t wParam, intptr_t lParam);
+
+    BusviewCore& core() { return core_; }
+    const BusviewFiles& files() const { return files_; }
+    QTextEdit* textArea() const { return text_; }
+    QString statusText() const;
+    QAction* action(const char* objectName) const;
+
+    // Parts of the title for a loaded script and an open log file.
+    void setTitleParts(const QString& scriptName, const QString& logName);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // MonitorOutput
+    void append(const MonitorText& text) override;
+    void recordingChanged(bool on) override;
+    void statusChanged() override;
+
+    void buildMenus();
+    QAction* addItem(QMenu* menu, const QString& text, const char* objectName, int commandId,
+                     std::function<void()> handler = {}, bool checkable = false);
+    void addViewOption(QMenu* menu, const QString& text, const char* objectName, int commandId, int BusviewSettings::*flag,
+                       bool checkShowsOff);
+    void updateChecks();
+    void applyBackground();
+    void registerMonitor();
+    void unregisterMonitor();
+    void newView();
+    void configureFilter();
+    void configureTrigger();
+    void runModal(QDialog& dialog);
+    void pick(PickItem item);
+    void userEnd();
+    void updateTitle();
+
+    wendrel::MessageTarget& monitorTarget_;
+    int32_t driverHandle_ = -1;
+    bool registered_ = false;
+    bool active_ = true;
+    BusviewFiles files_;
+    BusviewCore core_;
+    QString scriptName_;
+    QString logName_;
+
+    QMenuBar* menuBar_ = nullptr;
+    QTextEdit* text_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTextCursor tail_;
+    std::vector<std::pair<QAction*, std::function<bool()>>> checks_;
+};
+
+}  // namespace fenwire

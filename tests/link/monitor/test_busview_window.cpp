@@ -1,0 +1,270 @@
+// The Busview window driven by objectName: opened and closed through the
+// control's cBusview, recording the simulated meter's traffic, its menus,
+// dialogs, Pick message boxes and settings files.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <cstring>
+
+#include "link/driver/frame.h"
+#include "link/driver/wendrel.h"
+#include "link/monitor/busview_window.h"
+#include "platform/ini.h"
+#include "platform/scripted.h"
+#include "tests/link/control/hosted_control.h"
+#include "tests/support/sim_on_pipe.h"
+
+namespace {
+
+using namespace fenwire;
+using platform::ScriptedBackend;
+
+// A frame as the driver posts it: a heap record the window frees.
+intptr_t record(const char* hex, uint32_t timeMs = 0) {
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(wendrel::fromHex(hex, bytes)) << hex;
+    auto* r = new uint8_t[8 + bytes.size()];
+    r[0] = static_cast<uint8_t>(bytes.size() >> 8);
+    r[1] = static_cast<uint8_t>(bytes.size());
+    r[2] = r[3] = 0;
+    for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<uint8_t>(timeMs >> (24 - 8 * i));
+    std::memcpy(r + 8, bytes.data(), bytes.size());
+    return reinterpret_cast<intptr_t>(r);
+}
+
+struct NoTarget : wendrel::MessageTarget {
+    void post(int32_t, intptr_t, intptr_t) override {}
+};
+
+constexpr char kRequest130[] = "FF FF FF FF FF 82 A6 0C 00 01 02 82 00 A9";
+constexpr char kReply130[] = "FF FF FF FF FF 86 A6 0C 00 01 02 82 05 00 00 02 0A FF 5F";
+
+// Each test in its own current directory, where the window keeps its files.
+struct WindowTest : ::testing::Test {
+    QTemporaryDir dir;
+    QString previousDir = QDir::currentPath();
+    ScriptedBackend scripted;
+    platform::BackendGuard guard{scripted};
+    NoTarget target;
+
+    void SetUp() override { ASSERT_TRUE(QDir::setCurrent(dir.path())); }
+    void TearDown() override { QDir::setCurrent(previousDir); }
+
+    static QTextEdit* text(BusviewWindow& w) { return w.findChild<QTextEdit*>("txtFrames"); }
+    static void trigger(BusviewWindow& w, const char* item) {
+        QAction* a = w.action(item);
+        ASSERT_NE(a, nullptr) << item;
+        ASSERT_TRUE(a->isEnabled()) << item;
+        a->trigger();
+    }
+    // Colour of the first character of `piece` in the text area.
+    static QColor colourOf(BusviewWindow& w, const QString& piece) {
+        QTextCursor c = text(w)->document()->find(piece);
+        if (c.isNull()) return {};
+        QTextCursor at(text(w)->document());
+        at.setPosition(c.selectionStart() + 1);
+        return at.charFormat().foreground().color();
+    }
+};
+
+TEST_F(WindowTest, FramesBecomeColouredLinesAndStoppedUnlocksSelection) {
+    BusviewWindow w(target, -1);
+    EXPECT_EQ(w.statusText(), " Driver not active!");
+    EXPECT_EQ(w.windowTitle(), " Busview for HART");
+    w.onFrameMessage(0, record(kRequest130));
+    w.onFrameMessage(1, record(kReply130));
+    EXPECT_EQ(text(w)->toPlainText(), "STX>P|130|  0|A9\nACK<P|130|  5|  0 00      |02 0A FF|5F\n");
+    EXPECT_EQ(colourOf(w, "STX>P"), QColor(0, 0, 128));
+    EXPECT_EQ(colourOf(w, "02 0A FF"), QColor(0, 0, 0));
+    EXPECT_EQ(colourOf(w, "|A9"), QColor(0, 0, 255));
+    EXPECT_EQ(text(w)->textInteractionFlags(), Qt::NoTextInteraction);  // no selection while recording
+
+    trigger(w, "mnuMonitorFrames");
+    EXPECT_FALSE(w.action("mnuMonitorFrames")->isChecked());
+    EXPECT_TRUE(text(w)->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_TRUE(text(w)->toPlainText().endsWith("5F\n\n========*** Stopped ***========\n\n"));
+    EXPECT_EQ(colourOf(w, "Stopped"), QColor(255, 0, 0));
+    w.onFrameMessage(1, record(kReply130));  // dropped while stopped, and freed
+    EXPECT_TRUE(text(w)->toPlainText().endsWith("***========\n\n"));
+
+    trigger(w, "mnuNew");  // recording again, on a clean page
+    EXPECT_TRUE(w.core().recording());
+    EXPECT_EQ(text(w)->toPlainText(), "");
+}
+
+TEST_F(WindowTest, PickDecodesTheSelectionOnlyWhenStopped) {
+    BusviewWindow w(target, -1);
+    w.onFrameMessage(1, record(kReply130));
+    trigger(w, "mnuMonitorFrames");
+    text(w)->moveCursor(QTextCursor::Start);
+    ASSERT_TRUE(text(w)->find("02 0A FF"));
+    trigger(w, "mnuPickInt8");
+    trigger(w, "mnuPickInt16");
+    trigger(w, "mnuLsbFirst");
+    EXPECT_TRUE(w.action("mnuLsbFirst")->isChecked());
+    trigger(w, "mnuPickHex16");
+    trigger(w, "mnuPickFloat");
+    const auto& boxes = scripted.messageBoxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_EQ(boxes[0].title, "Integer 8");
+    EXPECT_EQ(boxes[0].text, "02 0A FF:\r\n002, 010, 255");
+    EXPECT_EQ(boxes[1].text, "02 0A FF:\r\n522");
+    EXPECT_EQ(boxes[2].text, "02 0A FF:\r\n0x0A02");
+    EXPECT_EQ(boxes[3].text, "It was not possible to process the selection !");
+    EXPECT_EQ(boxes[3].title, "Float as IEEE 754");
+}
+
+TEST_F(WindowTest, FilterAndTriggerDialogsStoreOnOkOnly) {
+    BusviewWindow w(target, -1);
+    scripted.queueDialog([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Filter Settings");
+        EXPECT_TRUE(d.findChild<QRadioButton*>("rdoShowSpecified")->isChecked());
+        d.findChild<QLineEdit*>("txtCmdList")->setText("1, 3");
+        d.findChild<QRadioButton*>("rdoHideSpecified")->click();
+        d.findChild<QPushButton*>("btnOK")->click();
+    });
+    trigger(w, "mnuFilterConfiguration");
+    EXPECT_EQ(w.core().settings().cmdList, "1, 3");
+    EXPECT_EQ(w.core().settings().filterMode, 1);
+    EXPECT_EQ(w.core().commandList(), (std::vector<uint8_t>{1, 3}));
+
+    scripted.queueDialog([](QDialog& d) {
+        EXPECT_TRUE(d.findChild<QRadioButton*>("rdoHideSpecified")->isChecked());
+        d.findChild<QLineEdit*>("txtCmdList")->setText("7");
+        d.findChild<QPushButton*>("btnCancel")->click();
+    });
+    trigger(w, "mnuFilterConfiguration");
+    EXPECT_EQ(w.core().settings().cmdList, "1, 3");
+
+    scripted.queueDialog([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), "Trigger Settings");
+        d.findChild<QCheckBox*>("chkDeviceNotPresent")->setChecked(true);
+        d.findChild<QCheckBox*>("chkStopRecording")->setChecked(true);
+        d.findChild<QPushButton*>("btnOK")->click();
+    });
+    trigger(w, "mnuTriggerConfiguration");
+    EXPECT_EQ(w.core().settings().trigOnDevNotPresent, 1);
+    EXPECT_EQ(w.core().settings().stopOnTrigger, 1);
+    EXPECT_EQ(w.core().settings().trigOnAllErr, 0);
+
+    trigger(w, "mnuFilterOn");
+    trigger(w, "mnuTriggerOn");
+    EXPECT_TRUE(w.action("mnuFilterOn")->isChecked());
+    EXPECT_EQ(w.statusText(), " Driver not active!");
+    w.setDriverHandle(12345);  // no such driver: registration fails, the status still follows
+    EXPECT_EQ(w.statusText(), " Recording..., # Trigger #, # Filter #");
+}
+
+TEST_F(WindowTest, ViewOptionsAreSavedAndReadInTheDirectoryOfOpening) {
+    {
+        BusviewWindow w(target, -1);
+        EXPECT_FALSE(w.action("mnuPreambles")->isChecked());  // hidden by default
+        EXPECT_TRUE(w.action("mnuDecimal")->isChecked());
+        trigger(w, "mnuPreambles");
+        trigger(w, "mnuWhiteBackground");
+        EXPECT_TRUE(w.action("mnuPreambles")->isChecked());
+        EXPECT_EQ(text(w)->palette().color(QPalette::Base), QColor(255, 255, 255));
+        QDir::setCurrent(QDir::tempPath());  // the host moves on; the window keeps its directory
+    }
+    const QString settings = QDir(dir.path()).filePath("busvw.ini");
+    EXPECT_EQ(platform::ini::readString(settings, "Settings", "NoPreambles"), "0");
+    EXPECT_EQ(platform::ini::readString(settings, "Settings", "White"), "1");
+
+    QTemporaryDir other;
+    QDir::setCurrent(other.path());
+    {
+        BusviewWindow w(target, -1);  // a new directory: its own (missing) file, the defaults
+        EXPECT_FALSE(w.action("mnuPreambles")->isChecked());
+        EXPECT_EQ(w.files().settings, QDir(other.path()).filePath("busvw.ini"));
+    }
+    QDir::setCurrent(dir.path());
+    BusviewWindow w(target, -1);
+    EXPECT_TRUE(w.action("mnuPreambles")->isChecked());
+    EXPECT_EQ(text(w)->palette().color(QPalette::Base), QColor(255, 255, 255));
+}
+
+TEST_F(WindowTest, MenusCarryTheirEntries) {
+    BusviewWindow w(target, -1);
+    for (const char* item : {"mnuNew", "mnuSaveFrameFile", "mnuOpenLogFile", "mnuCloseLogFile", "mnuLoadScript",
+                             "mnuEnd", "mnuTiming", "mnuSymbolicCommands", "mnuRealData", "mnuResponse2Binary",
+                             "mnuSendStop", "mnuSendCmd0", "mnuSendCmd3", "mnuSendCmd19", "mnuSendAnyCmd",
+                             "mnuPickUnit", "mnuPickPackedASCII", "mnuPickString", "mnuPickInt32", "mnuPickHex32",
+                             "mnuRunScript", "mnuPrintAll", "mnuPrintSelection", "mnuPrinterConfiguration", "mnuHelp",
+                             "mnuAbout"})
+        EXPECT_NE(w.action(item), nullptr) << item;
+    EXPECT_EQ(w.action("mnuSendCmd12")->text(), "Cmd 12");
+    EXPECT_EQ(w.action("mnuAbout")->data().toInt(), 32831);
+    trigger(w, "mnuHelp");
+    EXPECT_EQ(scripted.helpRequests(), QStringList{"Fenwire"});
+}
+
+// ---- through the control, on the simulated meter ---------------------------
+
+QPointer<BusviewWindow> openWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<BusviewWindow*>(w)) return b;
+    return nullptr;
+}
+
+struct ControlBusviewTest : WindowTest {
+    testsupport::SimOnPipe sim;
+    testsupport::HostedControl host;
+};
+
+TEST_F(ControlBusviewTest, RecordsTheLineAndEndsWithBusviewEndWhenTheUserCloses) {
+    ASSERT_EQ(host.put("cComMode", 2), 0);
+    ASSERT_EQ(host.put("cComState", 1), 0);
+    ASSERT_EQ(host.put("cBusview", 1), 0);
+    QPointer<BusviewWindow> w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->statusText(), " Recording...");
+    EXPECT_EQ(scripted.windowsShown().size(), 1u);
+    host.put("cDoCommand", 0);
+    ASSERT_TRUE(host.waitIdle());
+    host.pump(50);
+    const QString shown = text(*w)->toPlainText();
+    EXPECT_TRUE(shown.startsWith("STX>P|  0 Read Unique Identifier|  0|")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("\nACK<P|  0 Read Unique Identifier| ")) << shown.toStdString();
+
+    host.log.clear();
+    trigger(*w, "mnuEnd");
+    EXPECT_EQ(host.number("cBusview"), 0);
+    EXPECT_EQ(host.events(), std::vector<std::string>{"BusviewEnd()"});
+    EXPECT_NE(host.find("~cBusview"), -1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(w);
+    EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath("busvw.ini")));
+    host.put("cDoCommand", 1);  // frames after the end are freed unread
+    ASSERT_TRUE(host.waitIdle());
+}
+
+TEST_F(ControlBusviewTest, HostOpensAnewAndClosesWithoutBusviewEnd) {
+    ASSERT_EQ(host.put("cBusview", 1), 0);
+    QPointer<BusviewWindow> first = openWindow();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->statusText(), " Driver not active!");
+    ASSERT_EQ(host.put("cBusview", 1), 0);  // created anew
+    EXPECT_FALSE(first);
+    QPointer<BusviewWindow> second = openWindow();
+    ASSERT_TRUE(second);
+    ASSERT_EQ(host.put("cComMode", 2), 0);
+    ASSERT_EQ(host.put("cComState", 1), 0);  // the line opens: the window follows the driver
+    EXPECT_EQ(second->statusText(), " Recording...");
+    host.log.clear();
+    ASSERT_EQ(host.put("cBusview", 0), 0);
+    EXPECT_FALSE(second);
+    EXPECT_TRUE(host.events().empty());
+}
+
+}  // namespace
