@@ -1,7 +1,8 @@
 #include "link/monitor/busview_core.h"
 
+#include "link/driver/typed_frame.h"
+
 #include <algorithm>
-#include <cctype>
 #include <ctime>
 
 namespace fenwire {
@@ -68,25 +69,7 @@ uint32_t colourRgb(MonitorColour colour, bool white) {
 }
 
 std::vector<uint8_t> parseCommandList(const std::string& text) {
-    std::vector<uint8_t> list;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (!std::isxdigit(static_cast<unsigned char>(text[i]))) {
-            ++i;
-            continue;
-        }
-        size_t end = i;
-        while (end < text.size() && std::isalnum(static_cast<unsigned char>(text[end]))) ++end;
-        const std::string token = text.substr(i, end - i);
-        i = end;
-        const bool hex = token.size() > 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X');
-        const std::string digits = hex ? token.substr(2) : token;
-        const auto valid = [&](unsigned char c) { return hex ? std::isxdigit(c) != 0 : std::isdigit(c) != 0; };
-        if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), valid)) continue;
-        const int value = std::stoi(digits, nullptr, hex ? 16 : 10);
-        if (value <= 255) list.push_back(static_cast<uint8_t>(value));
-    }
-    return list;
+    return wendrel::NumStrToBytes(text).value_or(std::vector<uint8_t>{});
 }
 
 BusviewCore::BusviewCore(MonitorOutput& output, const BusviewSettings& settings, CommandTextTables texts)

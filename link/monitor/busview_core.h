@@ -124,8 +124,8 @@ private:
     int ringIndex_ = kRingSize - 1;  // the newest slot; the first frame goes to slot 0
 };
 
-// The command list of the filter: numbers 0..255 separated by commas or
-// blanks, decimal or hex with "0x"; anything else is skipped.
+// The command list of the filter, a number list of the frame driver
+// ("1, 3, 128-130"); a list it cannot read is empty.
 std::vector<uint8_t> parseCommandList(const std::string& text);
 
 }  // namespace fenwire

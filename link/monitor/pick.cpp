@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/driver/codec.h"
+#include "link/driver/typed_frame.h"
 
 namespace fenwire {
 
@@ -12,8 +13,6 @@ constexpr size_t kMaxSelection = 100;
 constexpr char kNotProcessed[] = "It was not possible to process the selection !";
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
-
-int hexValue(char c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
 
 std::string trimmed(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
@@ -88,7 +87,8 @@ std::vector<uint8_t> SelectionBytes(const std::string& selection) {
     for (size_t i = 0; i < length; i += 3) {
         if (!isHexDigit(s[i]) || !isHexDigit(s[i + 1])) return {};
         if (i + 2 < length && s[i + 2] != ' ') return {};
-        bytes.push_back(static_cast<uint8_t>(hexValue(s[i]) * 16 + hexValue(s[i + 1])));
+        const int32_t value = wendrel::GetHexVal(std::string_view(s).substr(i, 2));
+        bytes.push_back(value > 0 && value < 256 ? static_cast<uint8_t>(value) : 0);
     }
     return bytes;
 }
