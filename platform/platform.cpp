@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -99,8 +100,22 @@ public:
         window.activateWindow();
     }
 
-    void pushBusyPointer() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    void popBusyPointer() override { QApplication::restoreOverrideCursor(); }
+    void pushBusyPointer() override {
+        busy_.push();
+        showBusyPointer();
+    }
+    void popBusyPointer() override {
+        busy_.pop();
+        showBusyPointer();
+    }
+    void pauseBusyPointer() override {
+        busy_.openLayer();
+        showBusyPointer();
+    }
+    void resumeBusyPointer() override {
+        busy_.closeLayer();
+        showBusyPointer();
+    }
     void processEvents() override { QCoreApplication::processEvents(); }
 
     bool openHelp(const QString& topic) override {
@@ -111,7 +126,35 @@ public:
         MsgBox("The help page \"" + topic + "\" is not installed.", vbOKOnly, vbInformation);
         return false;
     }
+
+private:
+    // Qt stacks override cursors: exactly one is set while the pointer shows.
+    void showBusyPointer() {
+        if (busy_.showing() == cursorSet_) return;
+        cursorSet_ = busy_.showing();
+        if (cursorSet_)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+
+    BusyPointerLayers busy_;
+    bool cursorSet_ = false;
 };
+
+// Hides the busy pointer while a modal dialog or message box waits for the user.
+class BusyPointerPause {
+public:
+    BusyPointerPause() : backend_(&backend()) { backend_->pauseBusyPointer(); }
+    ~BusyPointerPause() { backend_->resumeBusyPointer(); }
+    BusyPointerPause(const BusyPointerPause&) = delete;
+    BusyPointerPause& operator=(const BusyPointerPause&) = delete;
+
+private:
+    Backend* backend_;
+};
+
+QString gApplicationTitle;
 
 Backend* installed = nullptr;
 
@@ -153,7 +196,11 @@ void uninstallBackend(Backend& b) {
     if (installed == &b) installed = nullptr;
 }
 
-QString applicationTitle() { return QGuiApplication::applicationDisplayName(); }
+QString applicationTitle() {
+    return gApplicationTitle.isEmpty() ? QGuiApplication::applicationDisplayName() : gApplicationTitle;
+}
+
+void setApplicationTitle(const QString& title) { gApplicationTitle = title; }
 
 int MsgBox(const QString& text, int buttons, int icon, const QString& title) {
     // The classic style value carries buttons in its low bits and the icon above them.
@@ -166,11 +213,31 @@ int MsgBox(const QString& text, int buttons, int icon, const QString& title) {
     request.buttons = isButtonSet(style & kButtonBits) ? (style & kButtonBits) : vbOKOnly;
     request.icon = style & kIconBits;
     if (qtIcon(request.icon) == QMessageBox::NoIcon) request.icon = vbNoIcon;
+    BusyPointerPause pause;
     return backend().messageBox(request);
 }
 
-int showModal(QDialog& dialog) { return backend().showModal(dialog); }
-void showModeless(QWidget& window) { backend().showModeless(window); }
+void applyEntryLook(QWidget& form) {
+    for (QLineEdit* box : form.findChildren<QLineEdit*>()) {
+        if (box->echoMode() == QLineEdit::Password) box->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+        if (box->isReadOnly()) {
+            QPalette look = box->palette();
+            look.setColor(QPalette::Base, look.color(QPalette::Window));
+            box->setPalette(look);
+        }
+    }
+}
+
+int showModal(QDialog& dialog) {
+    applyEntryLook(dialog);
+    BusyPointerPause pause;
+    return backend().showModal(dialog);
+}
+
+void showModeless(QWidget& window) {
+    applyEntryLook(window);
+    backend().showModeless(window);
+}
 void DoEvents() { backend().processEvents(); }
 bool openHelp(const QString& topic) { return backend().openHelp(topic); }
 

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QString>
+#include <vector>
 
 class QDialog;
 class QWidget;
@@ -49,6 +50,32 @@ QList<int> answersOf(int buttons);
 // The text of an answer's button ("OK", "Yes", ...).
 QString answerText(int answer);
 
+// The hourglass's state: pushes nest, and a modal dialog or message box
+// opens a layer of its own, so a pointer pushed before it stays hidden while
+// it waits for the user and shows again when it closes.
+class BusyPointerLayers {
+public:
+    void push() { ++layers_.back(); }
+    void pop() {
+        if (layers_.back() > 0) --layers_.back();
+    }
+    void openLayer() { layers_.push_back(0); }
+    void closeLayer() {
+        if (layers_.size() > 1) layers_.pop_back();
+    }
+    // The pointer shows when the innermost layer holds a push.
+    bool showing() const { return layers_.back() > 0; }
+    // Pushes not yet popped, in every layer.
+    int depth() const {
+        int total = 0;
+        for (int pushes : layers_) total += pushes;
+        return total;
+    }
+
+private:
+    std::vector<int> layers_{0};
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -57,6 +84,10 @@ public:
     virtual void showModeless(QWidget& window) = 0;
     virtual void pushBusyPointer() = 0;
     virtual void popBusyPointer() = 0;
+    // A modal dialog or message box opens and closes: the busy pointer set
+    // before it does not show while the user looks at it.
+    virtual void pauseBusyPointer() {}
+    virtual void resumeBusyPointer() {}
     virtual void processEvents() = 0;
     virtual bool openHelp(const QString& topic) = 0;
 };
@@ -82,16 +113,25 @@ private:
 };
 
 // The title a message box without a caption shows: the application's name.
+// It is kept here rather than as Qt's application display name, which the
+// desktop would append to every window title.
 QString applicationTitle();
+void setApplicationTitle(const QString& title);
 
 // Shows a modal message box and returns the button pressed (vbOK ...).
 // `buttons` may also carry the icon bits, as the classic style value does;
 // an empty title shows the application title.
 int MsgBox(const QString& text, int buttons = vbOKOnly, int icon = vbNoIcon, const QString& title = QString());
 
+// Modal dialogs and message boxes hide the busy pointer while they are open.
 // Shows a dialog modally and returns its result (QDialog::Accepted or Rejected, or what it passed to done()).
 int showModal(QDialog& dialog);
 void showModeless(QWidget& window);
+
+// Read-only boxes of `form` take the window's background, so they do not
+// look editable, and password boxes mask with "*". showModal and
+// showModeless do this for every form; a main window calls it itself.
+void applyEntryLook(QWidget& form);
 
 // Processes pending events and returns.
 void DoEvents();
@@ -99,7 +139,8 @@ void DoEvents();
 // Opens the help page of a topic ("Fenwire"); false when there is none.
 bool openHelp(const QString& topic);
 
-// The hourglass while it lives.
+// The hourglass while it lives (hidden while a modal dialog or message box
+// opened meanwhile waits for the user).
 class BusyPointer {
 public:
     BusyPointer() : backend_(&backend()) { backend_->pushBusyPointer(); }

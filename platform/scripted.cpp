@@ -74,13 +74,13 @@ void ScriptedBackend::showModeless(QWidget& window) {
 }
 
 void ScriptedBackend::pushBusyPointer() {
-    ++busyDepth_;
+    busy_.push();
     ++busyShown_;
 }
 
-void ScriptedBackend::popBusyPointer() {
-    if (busyDepth_ > 0) --busyDepth_;
-}
+void ScriptedBackend::popBusyPointer() { busy_.pop(); }
+void ScriptedBackend::pauseBusyPointer() { busy_.openLayer(); }
+void ScriptedBackend::resumeBusyPointer() { busy_.closeLayer(); }
 
 void ScriptedBackend::processEvents() {
     ++pumps_;

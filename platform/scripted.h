@@ -47,7 +47,10 @@ public:
     const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
     const std::vector<QString>& windowsShown() const { return modeless_; }
     const QStringList& helpRequests() const { return help_; }
-    int busyDepth() const { return busyDepth_; }
+    // Busy pointers set and not yet reset, in every dialog layer.
+    int busyDepth() const { return busy_.depth(); }
+    // Whether the hourglass shows now (not while a modal dialog or message box is open).
+    bool busyPointerShowing() const { return busy_.showing(); }
     int busyPointersShown() const { return busyShown_; }
     int eventPumps() const { return pumps_; }
     size_t pendingAnswers() const { return answers_.size(); }
@@ -59,6 +62,8 @@ public:
     void showModeless(QWidget& window) override;
     void pushBusyPointer() override;
     void popBusyPointer() override;
+    void pauseBusyPointer() override;
+    void resumeBusyPointer() override;
     void processEvents() override;
     bool openHelp(const QString& topic) override;
 
@@ -73,7 +78,7 @@ private:
     std::vector<DialogRecord> dialogs_;
     std::vector<QString> modeless_;
     QStringList help_;
-    int busyDepth_ = 0;
+    BusyPointerLayers busy_;
     int busyShown_ = 0;
     int pumps_ = 0;
 };

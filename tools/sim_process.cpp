@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,18 +25,27 @@ bool SimProcess::start(const std::string& program, const std::vector<std::string
         stop();
         return false;
     };
+    // A fresh name for the link and no folder around it: the program removes
+    // its link when it ends, so nothing is left behind even when this process
+    // is killed and cannot clean up.
     char templ[] = "/tmp/corvane-sim-XXXXXX";
-    if (!mkdtemp(templ)) return fail(std::string("mkdtemp: ") + std::strerror(errno));
-    dir_ = templ;
-    link_ = dir_ + "/com";
+    const int reserved = mkstemp(templ);
+    if (reserved < 0) return fail(std::string("mkstemp: ") + std::strerror(errno));
+    close(reserved);
+    unlink(templ);
+    link_ = templ;
 
     std::vector<std::string> args{program, "--pty", link_};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return fail(std::string("pipe: ") + std::strerror(errno));
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ < 0) return fail(std::string("fork: ") + std::strerror(errno));
     if (pid_ == 0) {
+        // The meter ends with its parent, however the parent ends (a signal included).
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
         dup2(out[1], STDOUT_FILENO);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
@@ -90,10 +100,11 @@ void SimProcess::stop() {
         close(output_);
         output_ = -1;
     }
-    if (!dir_.empty()) {
+    if (!link_.empty()) {
+        // Left only when the program was killed before it could remove it.
         std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-        dir_.clear();
+        if (std::filesystem::is_symlink(std::filesystem::symlink_status(link_, ec))) std::filesystem::remove(link_, ec);
+        link_.clear();
     }
 }
 

@@ -15,15 +15,16 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Starts `program --pty <link> extraArgs...` in a fresh temporary directory
-    // and waits (up to timeoutMs) for its ready line. False with a reason on failure.
+    // Starts `program --pty <link> extraArgs...` with a fresh link name in the
+    // temporary directory and waits (up to timeoutMs) for its ready line.
+    // The program ends when this process does, however it ends. False with a
+    // reason on failure.
     bool start(const std::string& program, const std::vector<std::string>& extraArgs,
                std::string* error, int timeoutMs = 10000);
     // The symbolic link to the pty's device, which the driver opens.
     const std::string& linkPath() const { return link_; }
-    const std::string& directory() const { return dir_; }
     pid_t pid() const { return pid_; }
-    // SIGTERM, then SIGKILL if it does not end within a second; removes the directory.
+    // SIGTERM, then SIGKILL if it does not end within a second; removes the link.
     void stop();
     // Kills the process at once (the port vanishes under the driver).
     void kill();
@@ -31,7 +32,6 @@ public:
 private:
     pid_t pid_ = -1;
     int output_ = -1;  // the read end of the program's standard output
-    std::string dir_;
     std::string link_;
 };
 

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "app/commands/fenwire1.h"
+#include "platform/platform.h"
 
 namespace app {
 
@@ -73,9 +74,18 @@ uint8_t dateByte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 2
 
 constexpr int kPropertyTableNameLength = 24;
 
+int gWaits = 0;  // senders waiting, nested ones included
+
 }  // namespace
 
+bool WaitingForMeter() { return gWaits > 0; }
+
 void WaitWhileBusy() {
+    ++gWaits;
+    const platform::BusyPointer busy;
+    struct Done {
+        ~Done() { --gWaits; }
+    } done;
     while (FenwireControl* control = Fenwire1()) {
         if (control->get("cBusy") == 0) {
             control->processEvents(0);

@@ -11,8 +11,12 @@
 namespace app {
 
 // Processes events, sleeping in the event loop, until the link control has no
-// outstanding transaction; returns at once without a control.
+// outstanding transaction; returns at once without a control. The busy
+// pointer shows meanwhile.
 void WaitWhileBusy();
+// True while a sender waits for its transaction: a timer that would start
+// transactions of its own holds back until the line is free again.
+bool WaitingForMeter();
 
 // Universal reads that the link control decodes itself (p01.., p02.., p03..).
 void SendAction1();

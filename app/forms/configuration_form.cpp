@@ -1,5 +1,6 @@
 #include "app/forms/configuration_form.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -10,8 +11,9 @@
 
 namespace app {
 
-void OpenLinkIfNeeded() {
-    if (frmComPort* port = ComPortForm()) port->InitHART();
+bool OpenLinkIfNeeded() {
+    frmComPort* port = ComPortForm();
+    return port && port->OpenLink();
 }
 
 bool MeterTook(const std::function<void()>& send) {
@@ -29,27 +31,40 @@ void ConfigurationForm::Open() {
     auto button = [this](const char* name) { return findChild<QPushButton*>(QString::fromLatin1(name)); };
     if (QPushButton* read = button("btnRead"))
         connect(read, &QPushButton::clicked, this, &ConfigurationForm::btnRead_Click);
-    if (QPushButton* write = button("btnWrite"))
+    if (QPushButton* write = button("btnWrite")) {
         connect(write, &QPushButton::clicked, this, &ConfigurationForm::btnWrite_Click);
+        write->setDefault(true);
+    }
     if (QPushButton* close = button("btnCancel"))
         connect(close, &QPushButton::clicked, this, &ConfigurationForm::btnCancel_Click);
 
     platform::BusyPointer busy;
+    const bool reached = OpenLinkIfNeeded() && MeterFactsKnown();
     BeforeFirstRead();
-    OpenLinkIfNeeded();
-    ReadRoutine();
+    if (!reached || !MeterTook([this] { ReadRoutine(); })) ShowNothingRead();
+}
+
+bool ConfigurationForm::MeterFactsKnown() {
+    frmMain* main = MainWindow();
+    return !main || main->ReadMeterFacts();
+}
+
+void ConfigurationForm::ShowNothingRead() {
+    for (QLineEdit* entry : findChildren<QLineEdit*>())
+        if (!entry->parentWidget()->inherits("QComboBox")) entry->clear();
+    for (QComboBox* list : findChildren<QComboBox*>()) list->setCurrentIndex(-1);
 }
 
 void ConfigurationForm::btnRead_Click() {
     platform::BusyPointer busy;
-    OpenLinkIfNeeded();
-    ReadRoutine();
+    if (OpenLinkIfNeeded()) ReadRoutine();
 }
 
 void ConfigurationForm::btnWrite_Click() {
     {
         platform::BusyPointer busy;
-        OpenLinkIfNeeded();
+        // A port that cannot be opened has been named; there is nothing to write to or read back.
+        if (!OpenLinkIfNeeded()) return;
         WriteRoutine();
     }
     if (afterWrite_ == AfterWrite::KeepEntries) return;

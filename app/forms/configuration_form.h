@@ -18,8 +18,12 @@ protected:
     enum class AfterWrite { ReadBack, KeepEntries };
     explicit ConfigurationForm(QWidget* parent, AfterWrite afterWrite = AfterWrite::ReadBack);
 
-    // Wires Read, Write and Close (found by name) and reads once. The derived
-    // constructor calls it last, after setupUi, so the routines below are its own.
+    // Wires Read, Write and Close (found by name), makes Write the button
+    // Enter presses, and reads once. The derived constructor calls it last,
+    // after setupUi, so the routines below are its own. Before Connect it
+    // reads the meter's mode and options first, so that what the dialog
+    // decides on them is the meter's; when the opening read does not get
+    // through, the dialog shows nothing read rather than defaults.
     void Open();
 
     // Sends the topic's read commands and fills the controls from the store.
@@ -30,9 +34,14 @@ protected:
     virtual void BeforeFirstRead() {}
     // "Close"; closing by the window frame only closes.
     virtual void btnCancel_Click();
+    // After an opening read that did not get through: entry boxes empty and
+    // lists without a selection.
+    virtual void ShowNothingRead();
 
     // The main window's write guard; false without a main window.
     static bool CanWrite();
+    // The main window's facts about the meter, read first if nothing has read them.
+    static bool MeterFactsKnown();
     // The error box of a rejected entry: title "Error", critical icon, OK.
     static void ShowError(const QString& message);
     // The entry as a 4-byte float; on a text that is not a number, or one
@@ -46,8 +55,9 @@ private:
     AfterWrite afterWrite_;
 };
 
-// Opens the link when it is closed (the port form's InitHART).
-void OpenLinkIfNeeded();
+// Opens the link when it is closed (the port form's InitHART); when the port
+// cannot be opened, says so and returns false.
+bool OpenLinkIfNeeded();
 // Runs `send`; true unless one of its transactions went unanswered or came
 // back with a response-code error (the port form has reported it), or could
 // not start on a closed link.

@@ -42,6 +42,8 @@ void frmPasswordProtection::ReadRoutine() {
 
 void frmPasswordProtection::WriteRoutine() {
     frmMain* main = MainWindow();
+    // Judged on the mode the meter reported; without an answer the port form has said so.
+    if (main && !main->ReadMeterFacts()) return;
     if (!main || !main->InService) {
         platform::MsgBox(QStringLiteral("Meter must be online to change password protection"), platform::vbOKOnly,
                          platform::vbCritical, QStringLiteral("Invalid selection"));

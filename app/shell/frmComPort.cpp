@@ -26,11 +26,15 @@ frmComPort* gComPortForm = nullptr;
 QString ResponseCodeSuffix(int responseCode) {
     static const std::map<int, QString> kSuffixes = {
         {2, QStringLiteral(": Invalid Selection")},
+        {3, QStringLiteral(": Passed Parameter Too Large")},
+        {4, QStringLiteral(": Passed Parameter Too Small")},
         {5, QStringLiteral(": Too Few Data Bytes Received")},
         {7, QStringLiteral(": Write Protected")},
+        {9, QStringLiteral(": Lower range value too high")},
         {10, QStringLiteral(": Lower range value too low")},
         {11, QStringLiteral(": Upper range value too high")},
         {12, QStringLiteral(": Upper range value too low")},
+        {13, QStringLiteral(": Upper and lower range values out of limits")},
         {16, QStringLiteral(": Access restricted")},
     };
     const auto it = kSuffixes.find(responseCode);
@@ -62,14 +66,31 @@ frmComPort::~frmComPort() {
 
 void frmComPort::InitHART() {
     if (Fenwire1_->get("cComState") != 0) return;
+    OpenPort();
+}
+
+void frmComPort::OpenPort() {
     Fenwire1_->put("cComPort", ComPort);
     Fenwire1_->put("cComState", 1);
     Fenwire1_->put("cAddrMode", 0);
+    portOpened_ = Fenwire1_->get("cComError") == 0;
 }
 
-bool frmComPort::LinkOpen() const {
-    return Fenwire1_->get("cComState") != 0 && Fenwire1_->get("cComError") == 0;
+bool frmComPort::OpenLink() {
+    // A modem plugged in again after a failed opening is found by the next action.
+    if (Fenwire1_->get("cComState") != 0 && !portOpened_) Fenwire1_->put("cComState", 0);
+    InitHART();
+    if (LinkOpen()) return true;
+    ReportPortNotValid();
+    return false;
 }
+
+void frmComPort::ReportPortNotValid() {
+    platform::MsgBox("Com Port " + QString::number(ComPort) + " not Valid !", platform::vbOKOnly);
+    Fenwire1_->put("cComError", 0);
+}
+
+bool frmComPort::LinkOpen() const { return Fenwire1_->get("cComState") != 0 && portOpened_; }
 
 void frmComPort::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -96,10 +117,7 @@ void frmComPort::cmbComPort_Click() {
     ComPort = static_cast<uint8_t>(ui->cmbComPort->itemData(index).toInt());
     Fenwire1_->put("cComState", 0);
     InitHART();
-    if (Fenwire1_->get("cComError") == kPortNotOpened) {
-        platform::MsgBox("Com Port " + QString::number(ComPort) + " not Valid !", platform::vbOKOnly);
-        Fenwire1_->put("cComError", 0);
-    }
+    if (Fenwire1_->get("cComError") == kPortNotOpened) ReportPortNotValid();
 }
 
 void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResult) {
@@ -111,6 +129,7 @@ void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResul
         return;
     }
     DeviceStatus = Fenwire1_->get("cResponse2");
+    emit DeviceStatusReceived();
     const int responseCode = Fenwire1_->get("cResponse1");
     const QString suffix = ResponseCodeSuffix(responseCode);
     if (!suffix.isEmpty()) {

@@ -36,11 +36,20 @@ public:
     // Opens the link on ComPort unless it is open already; run before every
     // read or write, so that a link closed after a failed transaction reopens.
     void InitHART();
+    // InitHART for a user action: a port that failed to open is tried again,
+    // and when it still cannot be opened the user is told so ("Com Port n not
+    // Valid !") and the result is false. Every action that talks to the meter
+    // starts here, so none runs silently on a port that is not there.
+    bool OpenLink();
 
     // Transactions that got no response or a response-code error so far.
     int FailedTransactions() const { return failedTransactions_; }
     // True when the link is open on a port that could be opened.
     bool LinkOpen() const;
+
+signals:
+    // A reply arrived and DeviceStatus holds its field device status byte.
+    void DeviceStatusReceived();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,10 +58,17 @@ private:
     void FillPortList();
     void cmbComPort_Click();
     void Fenwire1_Result(short iAction, short iCommand, short iResult);
+    // Opens the link on ComPort and notes whether the port could be opened.
+    void OpenPort();
+    void ReportPortNotValid();
 
     std::unique_ptr<Ui::frmComPort> ui;
     FenwireControl* Fenwire1_ = nullptr;  // a child of this form
     int failedTransactions_ = 0;
+    // Whether the latest opening of the port succeeded. The control keeps its
+    // line state 1 after a port failed to open, and the error is cleared once
+    // reported, so neither tells on its own whether the link can carry a request.
+    bool portOpened_ = false;
 };
 
 // The port form of the running application; null before it is created.

@@ -85,6 +85,8 @@ void setFormFactory(const QString& form, FormFactory factory) {
 
 frmMain* MainWindow() { return gMainWindow; }
 
+void SetApplicationTitle() { platform::setApplicationTitle(QString::fromLatin1(kApplicationTitle)); }
+
 frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::frmMain>()) {
     ui->setupUi(this);
@@ -101,8 +103,12 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     connect(ui->btnContinuous, &QPushButton::clicked, this, &frmMain::btnContinuous_Click);
     ConnectLeaves();
 
+    platform::applyEntryLook(*this);
+
     ComPort = StoredComPort();
     portForm_ = new frmComPort(api, this);
+    // The lamps follow the status byte of every reply, not only those of Update.
+    connect(portForm_, &frmComPort::DeviceStatusReceived, this, &frmMain::UpdateStatusLeds);
 }
 
 frmMain::~frmMain() {
@@ -180,29 +186,35 @@ bool frmMain::Answered(const std::function<void()>& send) {
 
 // ---- reading the meter -------------------------------------------------------
 
-void frmMain::ReadIdentity() {
-    SendCmd132();
+bool frmMain::ReadIdentity() {
+    if (!Answered([] { SendCmd132(); })) return false;
     ui->txtModelNumber->setText(ModelNumber);
-    SendCmd13();
+    if (!Answered([] { SendCmd13(); })) return false;
     ui->txtTag->setText(Tag);
     FenwireControl* fenwire = Fenwire1();
     DeviceType = fenwire->get("p00DeviceID");
     SoftwareRevision = fenwire->get("p00SoftwRev");
     DeviceNumber = fenwire->get("p00DeviceNumber");
     if (SoftwareRevision >= kFirstTotalizerSettingsRevision) ui->mnuTotalizerSettings->setVisible(true);
+    return true;
 }
 
 void frmMain::update() {
     ++updateDepth_;
     FenwireControl* fenwire = Fenwire1();
     // Failed when a transaction got no response or an error, or could not run
-    // because the link was closed: the values shown are then stale.
-    UpdateOK = Answered([&] {
-        SendAction2();
+    // because the link was closed. The refresh ends there and each value shows
+    // only once the meter answered for it: what was never read stays empty.
+    UpdateOK = Answered([] { SendAction2(); });
+    if (UpdateOK) {
         ui->txtPercentOfRange->setText(RoundedText(fenwire->getFloat("p02Percent"), 4));
-        SendCmd50();
+        UpdateOK = Answered([] { SendCmd50(); });
+    }
+    if (UpdateOK) {
         ui->PVLabel->setText(PVLabelText(PVVariableCode));
-        SendAction3();
+        UpdateOK = Answered([] { SendAction3(); });
+    }
+    if (UpdateOK) {
         ui->txtPV->setText(RoundedText(fenwire->getFloat("p03Pv1"), 4));
         ui->lblPVUnit->setText(fenwire->getText("p03sPv1Unit"));
         ui->txtAnalogOutputCurrent->setText(RoundedText(fenwire->getFloat("p02Current"), 2));
@@ -210,7 +222,7 @@ void frmMain::update() {
         ui->lblProcessTemperatureUnit->setText(fenwire->getText("p03sPv3Unit"));
         ui->txtProcessPressure->setText(RoundedText(fenwire->getFloat("p03Pv4"), 2));
         ui->lblProcessPressureUnit->setText(fenwire->getText("p03sPv4Unit"));
-    });
+    }
     // The status byte came with these replies: the lamps show the meter as it is now.
     UpdateStatusLeds();
     --updateDepth_;
@@ -224,28 +236,21 @@ void frmMain::UpdateStatusLeds() {
 // ---- buttons -----------------------------------------------------------------
 
 void frmMain::btnConnect_Click() {
-    portForm_->InitHART();
+    // Connect ends where the meter cannot be reached: the port form has said
+    // why, Connect stays usable, and nothing is shown that was not read.
+    if (!portForm_->OpenLink()) return;
     {
         platform::BusyPointer busy;
-        ReadIdentity();
+        if (!ReadIdentity()) return;
         update();
+        if (!UpdateOK) return;
+        if (!ReadMode()) return;
+        setEntryEnabled(ui->mnuPasswordProtection, InService);
+        if (!ReadOptions()) return;
         ui->btnConnect->setEnabled(false);
         ui->btnUpdate->setEnabled(true);
         ui->btnContinuous->setEnabled(true);
         ui->btnUpdate->setFocus();  // rather than the next field, which would show selected
-
-        SendCmd129();
-        ModeRefresh();
-        setEntryEnabled(ui->mnuPasswordProtection, InService);
-
-        SendCmd137();
-        SteamMeter = MeterType == kSteamMeterType;
-        if (MeterStyle == kWaferStyle) {
-            flowProfilingEnabled_ = false;
-            ui->mnuFlowProfiling->setEnabled(false);
-        }
-        if (DisplayOption == kNoDisplay) ui->mnuLCDDisplay->setEnabled(false);
-        SensorOption = app::SensorOption;
         ui->btnConnect->setText(QStringLiteral("Connect"));
     }
     portForm_->InitHART();
@@ -253,7 +258,7 @@ void frmMain::btnConnect_Click() {
 
 void frmMain::btnUpdate_Click() {
     platform::BusyPointer busy;
-    portForm_->InitHART();
+    if (!portForm_->OpenLink()) return;
     update();
     ReadIdentity();
 }
@@ -281,7 +286,10 @@ void frmMain::tmrUpdateDisplay_Timer() {
     // A tick that arrives while an update waits for the meter is skipped:
     // nesting one update in another every 500 ms would never unwind on a
     // slow line, and each failure would stack another message box.
-    if (tickRunning_ || updateDepth_ > 0) return;
+    // Nor does one run while a dialog's command is on the line: the live
+    // values pause and resume with the next tick, and the update counts only
+    // its own transactions, never a dialog's refusal.
+    if (tickRunning_ || updateDepth_ > 0 || WaitingForMeter()) return;
     tickRunning_ = true;
     UpdateOK = false;
     update();
@@ -295,7 +303,32 @@ void frmMain::tmrUpdateDisplay_Timer() {
 
 // ---- edit mode and in service --------------------------------------------------
 
+bool frmMain::ReadMode() {
+    if (!Answered([] { SendCmd129(); })) return false;
+    ModeRefresh();
+    return true;
+}
+
+bool frmMain::ReadOptions() {
+    if (!Answered([] { SendCmd137(); })) return false;
+    SteamMeter = MeterType == kSteamMeterType;
+    if (MeterStyle == kWaferStyle) {
+        flowProfilingEnabled_ = false;
+        ui->mnuFlowProfiling->setEnabled(false);
+    }
+    if (DisplayOption == kNoDisplay) ui->mnuLCDDisplay->setEnabled(false);
+    SensorOption = app::SensorOption;
+    optionsRead_ = true;
+    return true;
+}
+
+bool frmMain::ReadMeterFacts() {
+    if (!modeRead_ && !ReadMode()) return false;
+    return optionsRead_ || ReadOptions();
+}
+
 void frmMain::ModeRefresh() {
+    modeRead_ = true;
     AccessLevel = app::AccessLevel;
     PasswordProtected = PasswordProtectionFlag == 1;
     ui->ledPasswordProtected->setOn(PasswordProtected);
@@ -314,9 +347,10 @@ bool frmMain::PasswordConfirmed() {
 }
 
 void frmMain::EnterEditMode() {
+    if (!portForm_->OpenLink() || !ReadMeterFacts()) return;
     setEntryEnabled(ui->mnuPasswordProtection, false);
     if (PasswordProtected) {
-        SendCmd129();
+        if (!Answered([] { SendCmd129(); })) return;
         PasswordProtected = PasswordProtectionFlag != 0;
         if (PasswordProtected && !PasswordConfirmed()) {
             platform::MsgBox(QStringLiteral("Incorrect Password"), platform::vbOKOnly, platform::vbCritical);
@@ -326,26 +360,26 @@ void frmMain::EnterEditMode() {
     platform::BusyPointer busy;
     // With protection on, the prompt decided the mode: it is only read back.
     if (InService && !PasswordProtected) SendCmd128(kEditModeCode);
-    SendCmd129();
-    ModeRefresh();
+    ReadMode();
 }
 
 void frmMain::PutMeterInService() {
+    if (!portForm_->OpenLink()) return;
     setEntryEnabled(ui->mnuPasswordProtection, true);
     platform::BusyPointer busy;
     SendCmd128(kInServiceCode);
-    SendCmd129();
-    ModeRefresh();
+    ReadMode();
 }
 
 void frmMain::PasswordProtection() {
     platform::BusyPointer busy;
     ShowModalForm(QStringLiteral("frmPasswordProtection"));
-    SendCmd129();
-    PasswordProtected = PasswordProtectionFlag == 1;
+    if (Answered([] { SendCmd129(); })) PasswordProtected = PasswordProtectionFlag == 1;
 }
 
 bool frmMain::CanWrite() {
+    // Judged on the mode the meter reported, never on defaults.
+    if (!modeRead_ && !ReadMode()) return false;
     if (!EditMode &&
         platform::MsgBox(QStringLiteral("Meter is not in Edit Mode.  Enter edit mode now?"), platform::vbYesNo,
                          platform::vbNoIcon, QStringLiteral("Not in Edit Mode")) == platform::vbYes)
@@ -358,19 +392,19 @@ bool frmMain::CanWrite() {
 // The lamp goes off only when the meter took the command: a refused or
 // unanswered save leaves the configuration as unsaved as it was.
 void frmMain::SaveConfiguration() {
-    if (!CanWrite()) return;
+    if (!portForm_->OpenLink() || !CanWrite()) return;
     platform::BusyPointer busy;
     if (Answered([] { SendCmd39(kSaveToMemory); })) ui->ledChangedNotSaved->setOn(false);
 }
 
 void frmMain::RestoreConfiguration() {
-    if (!CanWrite()) return;
+    if (!portForm_->OpenLink() || !CanWrite()) return;
     platform::BusyPointer busy;
     if (Answered([] { SendCmd39(kRestoreFromMemory); })) ui->ledChangedNotSaved->setOn(false);
 }
 
 void frmMain::RestoreFactoryConfiguration() {
-    if (!CanWrite()) return;
+    if (!portForm_->OpenLink() || !CanWrite()) return;
     if (platform::MsgBox(QStringLiteral("This command will restore ALL values in the meter to their factory "
                                         "defaults.  Are you sure you wish to proceed?"),
                          platform::vbYesNo, platform::vbNoIcon, QStringLiteral("Warning!")) != platform::vbYes)
@@ -398,7 +432,8 @@ void frmMain::ShowModelessForm(const QString& form) {
 }
 
 void frmMain::OpenTotalizer() {
-    SendCmd50();
+    // The primary variable decides, as the meter reports it.
+    if (!portForm_->OpenLink() || !Answered([] { SendCmd50(); })) return;
     if (IsFlowVariable(PVVariableCode))
         ShowModelessForm(QStringLiteral("frmTotalizer"));
     else
@@ -407,6 +442,7 @@ void frmMain::OpenTotalizer() {
 }
 
 void frmMain::OpenFlowProfiling() {
+    if (!portForm_->OpenLink() || !ReadMeterFacts()) return;
     if (!InService) EnterEditMode();
     ShowModalForm(QStringLiteral("frmFlowProfiling"));
 }

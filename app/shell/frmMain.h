@@ -28,6 +28,10 @@ class frmComPort;
 // Message boxes without a caption show it, and the settings are filed under it.
 inline constexpr char kApplicationTitle[] = "Corvane Aldmoor HART Interface Utility";
 
+// Makes the application title the one message boxes without a caption show.
+// It is not Qt's display name, which would be appended to every window title.
+void SetApplicationTitle();
+
 // Makes one of the forms the menu opens.
 using FormFactory = std::function<std::unique_ptr<QDialog>(QWidget* parent)>;
 // Registers the factory of a form by its name ("frmDampingValue"); an empty
@@ -45,15 +49,23 @@ public:
     ~frmMain() override;
 
     // The write guard: true in edit mode; otherwise offers to enter it.
+    // The mode is read from the meter first when nothing has read it yet.
     bool CanWrite();
-    // Refreshes the live values.
+    // Refreshes the live values. A value shows only once the meter has
+    // answered for it: a failed refresh leaves what was shown before.
     void update();
-    // The changed-not-saved and fixed-current lamps from DeviceStatus.
+    // The changed-not-saved and fixed-current lamps from DeviceStatus; the
+    // port form's every reply runs it.
     void UpdateStatusLeds();
-    // Model number, tag and the identity facts.
-    void ReadIdentity();
+    // Model number, tag and the identity facts; false when the meter did not answer.
+    bool ReadIdentity();
     // The "Enter Edit Mode" action.
     void EnterEditMode();
+    // Reads the meter's mode (command 129) and options (command 137) unless
+    // they were read already (by Connect, say); true when both are known.
+    // A check made on the meter's state calls it first, so that a dialog
+    // opened before Connect does not judge a meter nobody has read.
+    bool ReadMeterFacts();
     // Whether the meter's state enables "Flow Profiling" (a wafer meter
     // disables it), even before that entry's form is built. The Pipe ID form
     // writes exactly when it does.
@@ -80,6 +92,10 @@ private:
     void StartContinuous();
     void StopContinuous();
     void ModeRefresh();
+    // Command 129 and the mode refresh; false (and nothing refreshed) without an answer.
+    bool ReadMode();
+    // Command 137 and what its options decide; false without an answer.
+    bool ReadOptions();
     void PutMeterInService();
     void PasswordProtection();
     void SaveConfiguration();
@@ -105,6 +121,8 @@ private:
     QTimer* tmrUpdateDisplay = nullptr;
     bool UpdateOK = false;
     bool flowProfilingEnabled_ = true;
+    bool modeRead_ = false;     // the facts below come from the meter, not from defaults
+    bool optionsRead_ = false;
     int updateDepth_ = 0;      // update() runs nested when a tick arrives inside its wait
     bool tickRunning_ = false;
     QSet<QAction*> notBuilt_;

@@ -81,7 +81,7 @@ void mapComOneTo(const std::string& path) {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QString::fromLatin1(app::kApplicationTitle));
+    app::SetApplicationTitle();
 
     Options options;
     QString error;

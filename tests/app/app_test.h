@@ -30,7 +30,7 @@ protected:
     static void SetUpTestSuite() {
         settingsDir = new QTemporaryDir;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
-        QGuiApplication::setApplicationDisplayName(kTitle);
+        app::SetApplicationTitle();
         for (int port = 2; port <= kLastProbedPort; ++port)
             wendrel::SetPortPath(port, "/nonexistent/com" + std::to_string(port));
     }

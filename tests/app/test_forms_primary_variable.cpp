@@ -169,6 +169,9 @@ std::vector<int> commandsWritten(const testsupport::ScriptedMeter& meter) {
 TEST_F(PrimaryVariable, CodeAboveSixShowsNoChoiceAndWritesNothing) {
     testsupport::ScriptedMeter meter;
     meter.script(0, "FE 3D 01 05 05 01 0C 08 00 0A 1B 2C");
+    // Opened before Connect, the dialog reads the meter's mode and options first.
+    meter.script(129, "F1 00 00 00 00 00");
+    meter.script(137, "000000000000000000000000 00 01 00 01");
     meter.script(50, "07 06 04 05");
     // Current, then PV, SV, TV (DegC) and QV (Bar) with their units.
     meter.script(3, "41400000 10 42C80000 26 42480000 20 41A00000 07 40400000");
