@@ -225,6 +225,8 @@ TEST_F(FormsTest, CodesWithoutAnOptionLeaveNothingFalseSelected) {
     testsupport::ScriptedMeter meter;
     meter.script(0, "FE 3D 01 05 05 01 0C 08 00 0A 1B 2C");
     meter.script(129, "F1 01 00 00 00 00");  // edit mode, burst on, burst command 0
+    // Opened before Connect, the first dialog reads the meter's mode and options first.
+    meter.script(137, "000000000000000000000000 00 01 00 01");
     meter.script(164, "07");
     meter.script(50, "00 06 04 05");
     meter.script(250, "02");
@@ -245,7 +247,7 @@ TEST_F(FormsTest, CodesWithoutAnOptionLeaveNothingFalseSelected) {
     EXPECT_TRUE(ui.messageBoxes().empty()) << boxTexts().join('|').toStdString();
     // Burst command 0 is written as it stands; no display mode and no alarm level is made up.
     EXPECT_EQ(requestsTo(meter),
-              (Sent{"0", "129", "108 00", "109 01", "129", "164", "50", "164", "50", "250", "250"}));
+              (Sent{"0", "129", "137", "129", "108 00", "109 01", "129", "164", "50", "164", "50", "250", "250"}));
 
     // A selection from an earlier read stays when the meter later reports a code without an option.
     meter.script(250, "01");
