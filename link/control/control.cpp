@@ -14,6 +14,7 @@
 #include "link/driver/codec.h"
 #include "link/driver/typed_frame.h"
 #include "link/driver/wendrel.h"
+#include "link/monitor/busview_sending.h"
 #include "link/monitor/busview_window.h"
 #include "platform/platform.h"
 
@@ -63,6 +64,7 @@ CKvFenwireCtrl::CKvFenwireCtrl() {
 }
 
 CKvFenwireCtrl::~CKvFenwireCtrl() {
+    busviewSending_.reset();
     busview_.reset();  // it unregisters its monitor while the driver is still there
     if (driverHandle_ != -1) wendrel::HART_UnRegisterDriver(driverHandle_);
     driverHandle_ = -1;
@@ -402,7 +404,8 @@ void CKvFenwireCtrl::startTransaction(int command, const RequestData& data) {
     wendrel::StartHistory(driverHandle_);
     wendrel::HART_SendRequest(driverHandle_, &r, shortOf(FW_cAction));
     setShortReported(FW_cBusy, shortOf(FW_cBusy) + 1);
-    fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
+    // A running script's requests are its own: the host hears of none of them.
+    if (!busviewRunningScript()) fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
 }
 
 int CKvFenwireCtrl::sendCommandText(const std::string& text) {
@@ -487,13 +490,20 @@ void CKvFenwireCtrl::openBusview() {
     busview_.reset();
     busview_ = std::make_unique<BusviewWindow>(*messageWindow_, driverHandle_);
     busview_->onClosedByUser = [this] { busviewClosedByUser(); };
+    busviewSending_ = std::make_unique<BusviewSending>(
+        *busview_, BusviewLink{[this](const std::string& text) { return sendCommandText(text); },
+                               [this] { forgetUniqueId(); }, [this] { return shortOf(FW_cBusy); }});
     busview_->open();
 }
 
-void CKvFenwireCtrl::closeBusview() { busview_.reset(); }
+void CKvFenwireCtrl::closeBusview() {
+    busviewSending_.reset();  // stops a running script, closes the log
+    busview_.reset();
+}
 
 void CKvFenwireCtrl::busviewClosedByUser() {
     // The window is inside its own close handling: it is deleted once that is over.
+    busviewSending_.reset();
     busview_.release()->deleteLater();
     setShortReported(FW_cBusview, 0);
     fire(FW_EVENT_BusviewEnd, {});
@@ -501,6 +511,21 @@ void CKvFenwireCtrl::busviewClosedByUser() {
 
 void CKvFenwireCtrl::busviewSetDriverHandle(int32_t handle) {
     if (busview_) busview_->setDriverHandle(handle);
+    if (busviewSending_) busviewSending_->driverHandleChanged(handle);
+}
+
+bool CKvFenwireCtrl::busviewRunningScript() const { return busviewSending_ && busviewSending_->scriptRunning(); }
+
+void CKvFenwireCtrl::busviewTakeOver(int, int result) {
+    busviewSending_->scriptTransactionEnded(result == 1, shortOf(FW_cResponse1));
+}
+
+bool CKvFenwireCtrl::busviewEntrySendOutstanding() const {
+    return busviewSending_ && busviewSending_->entrySendOutstanding();
+}
+
+void CKvFenwireCtrl::busviewEntrySendEnded(int command, bool replied, bool followUpStarted) {
+    busviewSending_->entryTransactionEnded(command, replied, shortOf(FW_cResponse1), followUpStarted);
 }
 
 void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
@@ -534,6 +559,7 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
             busviewTakeOver(command, 2);
             return;
         }
+        if (busviewEntrySendOutstanding()) busviewEntrySendEnded(command, false, false);
         fire(FW_EVENT_Result, {tag, static_cast<int16_t>(command), 2});
         fire(FW_EVENT_Busy, {static_cast<int16_t>(shortOf(FW_cBusy))});
         return;
@@ -554,6 +580,7 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
     }
     // The next request goes out before the reply data is copied: it carries the
     // data buffer as it stands.
+    const int busyBeforeFollowUp = shortOf(FW_cBusy);
     if (identity && length < 12) {
         if (shortIdentityRepeats_ < kMaxShortIdentityRepeats) {
             ++shortIdentityRepeats_;
@@ -575,6 +602,8 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
         }
     }
     const int busyBeforeResult = shortOf(FW_cBusy);
+    // The command this reply was the first step to has gone out, or still waits.
+    const bool followUpStarted = busyBeforeResult > busyBeforeFollowUp || pendingCommand_ != 0;
 
     setShortReported(FW_cComResult, 1);
     if (length != 0) {
@@ -588,7 +617,7 @@ void CKvFenwireCtrl::onReply(intptr_t wParam, intptr_t lParam) {
         busviewTakeOver(command, 1);
         return;
     }
-    if (busviewEntrySendOutstanding()) busviewEntrySendAnswered();
+    if (busviewEntrySendOutstanding()) busviewEntrySendEnded(command, true, followUpStarted);
     fire(FW_EVENT_Result, {tag, static_cast<int16_t>(command), 1});
     fire(FW_EVENT_Busy, {static_cast<int16_t>(busyBeforeResult)});
 }

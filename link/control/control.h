@@ -22,6 +22,7 @@ namespace fenwire {
 class MessageWindow;
 class ControlWindow;
 class BusviewWindow;
+class BusviewSending;
 
 class CKvFenwireCtrl {
 public:
@@ -86,10 +87,10 @@ private:
     void fire(int dispid, std::initializer_list<int16_t> args);
 
     // Hooks for the bus monitor window; they do nothing until it exists.
-    bool busviewRunningScript() const { return false; }
-    void busviewTakeOver(int /*command*/, int /*result*/) {}
-    bool busviewEntrySendOutstanding() const { return false; }
-    void busviewEntrySendAnswered() {}
+    bool busviewRunningScript() const;
+    void busviewTakeOver(int command, int result);
+    bool busviewEntrySendOutstanding() const;
+    void busviewEntrySendEnded(int command, bool replied, bool followUpStarted);
     void busviewSetDriverHandle(int32_t handle);
     void openBusview();
     void closeBusview();
@@ -150,6 +151,7 @@ private:
     // a guarded pointer, not an owning one.
     QPointer<QWidget> controlWindow_;
     std::unique_ptr<BusviewWindow> busview_;  // null while the bus monitor is closed
+    std::unique_ptr<BusviewSending> busviewSending_;  // with the window; dropped before it
 };
 
 }  // namespace fenwire

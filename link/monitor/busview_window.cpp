@@ -326,6 +326,7 @@ void BusviewWindow::append(const MonitorText& piece) {
     insert(at, piece.text.size(), MonitorColour::Text);
     QScrollBar* bar = text_->verticalScrollBar();
     bar->setValue(bar->maximum());
+    if (onAppended) onAppended(piece.text);
 }
 
 void BusviewWindow::recordingChanged(bool on) {

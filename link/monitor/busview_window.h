@@ -59,6 +59,10 @@ public:
 
     // Parts of the title for a loaded script and an open log file.
     void setTitleParts(const QString& scriptName, const QString& logName);
+    // Builds the status line again (a script started or ended).
+    void refreshStatus() { statusChanged(); }
+    // Receives every text appended to the text area (frame lines and banners).
+    std::function<void(const std::string& text)> onAppended;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

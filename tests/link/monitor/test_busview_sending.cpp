@@ -1,0 +1,320 @@
+// The Busview window driving the line: Send menu and entry dialog, scripts,
+// log and frame files, printing, help and the last save directory, through
+// the control against the simulated meter, offscreen, by objectName.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+#include "link/monitor/busview_window.h"
+#include "platform/ini.h"
+#include "platform/scripted.h"
+#include "tests/link/control/hosted_control.h"
+#include "tests/support/sim_on_pipe.h"
+
+namespace {
+
+using namespace fenwire;
+using platform::ScriptedBackend;
+
+std::vector<int> commandsSeen(const testsupport::SimOnPipe& sim) {
+    std::vector<int> out;
+    for (const auto& r : sim.meter.requestLog()) out.push_back(r.command);
+    return out;
+}
+
+std::string fileText(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
+}
+
+struct SendingTest : ::testing::Test {
+    QTemporaryDir dir;
+    QString previousDir = QDir::currentPath();
+    ScriptedBackend scripted;
+    platform::BackendGuard guard{scripted};
+    testsupport::SimOnPipe sim;
+    std::unique_ptr<testsupport::HostedControl> host;
+
+    void SetUp() override {
+        ASSERT_TRUE(QDir::setCurrent(dir.path()));
+        host = std::make_unique<testsupport::HostedControl>();
+        host->put("cComMode", 2);
+        host->put("cComState", 1);
+        ASSERT_EQ(host->number("cComError"), 0);
+    }
+    void TearDown() override {
+        host.reset();
+        QDir::setCurrent(previousDir);
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+    void writeFile(const QString& name, const QByteArray& content) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+
+    BusviewWindow* openWindow() {
+        host->put("cBusview", 1);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<BusviewWindow*>(w); b && b->isVisible()) return b;
+        ADD_FAILURE() << "no Busview window";
+        return nullptr;
+    }
+    void trigger(BusviewWindow* w, const char* item) {
+        QAction* a = w->action(item);
+        ASSERT_NE(a, nullptr) << item;
+        ASSERT_TRUE(a->isEnabled()) << item;
+        a->trigger();
+    }
+    // The next file dialog chooses `file` (a name in the test directory, or a full path).
+    void chooseFile(const QString& file) {
+        scripted.queueDialog([file](QDialog& d) { static_cast<QFileDialog&>(d).selectFile(file); });
+    }
+    int resultEvents() const {
+        int n = 0;
+        for (const auto& e : host->events())
+            if (e.rfind("Result", 0) == 0 || e.rfind("Busy", 0) == 0) ++n;
+        return n;
+    }
+};
+
+TEST_F(SendingTest, SendMenuItemsAndTheSecondSendWaits) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(w->action("mnuSendStop")->isEnabled());
+    trigger(w, "mnuSendCmd1");
+    trigger(w, "mnuSendCmd1");  // ignored: the first has not ended
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_EQ(commandsSeen(sim), (std::vector<int>{0, 1}));
+    trigger(w, "mnuSendCmd13");
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_EQ(commandsSeen(sim), (std::vector<int>{0, 1, 13}));
+    // The last text sent is kept in the settings.
+    host->put("cBusview", 0);
+    EXPECT_EQ(platform::ini::readString(path("busvw.ini"), "Settings", "DoCmd"), "13,0");
+}
+
+TEST_F(SendingTest, TemplateOpensTheEntryDialogAndItsTextIsSent) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    QString shown;
+    scripted.queueDialog([&](QDialog& d) {
+        shown = d.findChild<QLineEdit*>("txtCommand")->text();
+        EXPECT_EQ(d.windowTitle(), "Enter HART Command to be Executed");
+    });
+    trigger(w, "mnuSendCmd18");
+    EXPECT_EQ(shown, "18,21,pca6,TAG_NAME,pca12,16_CHAR_DESCR.__,27,3,101");
+    ASSERT_TRUE(host->waitIdle());
+    ASSERT_EQ(commandsSeen(sim), (std::vector<int>{0, 18}));
+    EXPECT_EQ(host->number("cComResult"), 1);
+    EXPECT_EQ(sim.meter.state().tag, "TAG_NAME");
+
+    // Abbrechen changes nothing and sends nothing.
+    scripted.queueDialog([](QDialog& d) { d.findChild<QLineEdit*>("txtCommand")->setText("1,0"); }, QDialog::Rejected);
+    trigger(w, "mnuSendAnyCmd");
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_EQ(commandsSeen(sim).size(), 2u);
+    // A text that gives no frame sends nothing and shows nothing.
+    scripted.queueDialog([](QDialog& d) { d.findChild<QLineEdit*>("txtCommand")->setText("19,2,dec24,1"); });
+    trigger(w, "mnuSendAnyCmd");
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_EQ(commandsSeen(sim).size(), 2u);
+    EXPECT_TRUE(scripted.messageBoxes().empty());
+}
+
+TEST_F(SendingTest, CyclicRepeatRunsUntilStopOrASilentMeter) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    auto cyclic = [](const char* text) {
+        return [text](QDialog& d) {
+            d.findChild<QLineEdit*>("txtCommand")->setText(text);
+            d.findChild<QCheckBox*>("chkCyclicRepeat")->setChecked(true);
+        };
+    };
+    scripted.queueDialog(cyclic("3,0"));
+    trigger(w, "mnuSendAnyCmd");
+    EXPECT_TRUE(w->action("mnuSendStop")->isEnabled());
+    while (sim.meter.requestLog().size() < 4) host->pump(20);
+    trigger(w, "mnuSendStop");
+    EXPECT_FALSE(w->action("mnuSendStop")->isEnabled());
+    ASSERT_TRUE(host->waitIdle());
+    const size_t sent = sim.meter.requestLog().size();
+    host->pump(100);
+    EXPECT_EQ(sim.meter.requestLog().size(), sent);
+
+    scripted.queueDialog(cyclic("1,0"));
+    trigger(w, "mnuSendAnyCmd");
+    while (sim.meter.requestLog().size() < sent + 2) host->pump(20);
+    sim.silent = true;
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_FALSE(w->action("mnuSendStop")->isEnabled());
+    EXPECT_EQ(host->number("cComResult"), 2);
+}
+
+TEST_F(SendingTest, DefaultScriptRunsThreeStepsWithoutHostEvents) {
+    writeFile("default.fsq", "[Cmd]\r\nStep000=0,0\r\nStep001=1,0\r\nStep002=2,0\r\n");
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->windowTitle(), " Busview for HART[SEQ: default.fsq]");
+    EXPECT_TRUE(w->action("mnuRunScript")->isEnabled());
+    host->log.clear();
+    trigger(w, "mnuRunScript");
+    EXPECT_TRUE(w->action("mnuRunScript")->isChecked());
+    EXPECT_EQ(w->statusText(), " Recording..., Running Script...");
+    // The host's menus cannot interrupt it.
+    trigger(w, "mnuSendCmd3");
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_EQ(commandsSeen(sim), (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(w->action("mnuRunScript")->isChecked());
+    EXPECT_EQ(w->statusText(), " Recording...");
+    EXPECT_EQ(resultEvents(), 0);
+    // Afterwards the host hears its own transactions again.
+    host->put("cDoCommand", 1);
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_GT(resultEvents(), 0);
+}
+
+TEST_F(SendingTest, CyclicScriptStopsOnRunScriptAfterTheCurrentStep) {
+    writeFile("loop.fsq", "[Options]\nCyclic=1\nResetStatus=1\n[Cmd]\nStep000=1,0\nStep001=2,0\n");
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(w->action("mnuRunScript")->isEnabled());
+    chooseFile(path("loop.fsq"));
+    trigger(w, "mnuLoadScript");
+    trigger(w, "mnuRunScript");
+    while (sim.meter.requestLog().size() < 8) host->pump(20);
+    trigger(w, "mnuRunScript");
+    EXPECT_TRUE(w->statusText().endsWith(", Running Script Canceled!"));
+    ASSERT_TRUE(host->waitIdle());
+    host->pump(100);
+    EXPECT_FALSE(w->action("mnuRunScript")->isChecked());
+    // ResetStatus: every step is preceded by command 0.
+    const auto seen = commandsSeen(sim);
+    ASSERT_GE(seen.size(), 8u);
+    EXPECT_EQ(std::vector<int>(seen.begin(), seen.begin() + 8), (std::vector<int>{0, 1, 0, 2, 0, 1, 0, 2}));
+    EXPECT_EQ(platform::ini::readString(path("busvw.ini"), "Settings", "LastSaveDir"), "");  // saved on close only
+    host->put("cBusview", 0);
+    EXPECT_EQ(platform::ini::readString(path("busvw.ini"), "Settings", "LastSaveDir"), QDir(dir.path()).absolutePath());
+}
+
+TEST_F(SendingTest, LoadScriptMessagesAndCancel) {
+    writeFile("plain.ini", "[Settings]\nDecimal=1\n");
+    writeFile("good.fsq", "[Cmd]\nStep000=0,0\n");
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    chooseFile(path("good.fsq"));
+    trigger(w, "mnuLoadScript");
+    chooseFile(path("none.fsq"));
+    trigger(w, "mnuLoadScript");
+    chooseFile(path("plain.ini"));
+    trigger(w, "mnuLoadScript");
+    scripted.queueDialogResult(QDialog::Rejected);
+    trigger(w, "mnuLoadScript");
+    const auto& boxes = scripted.messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Script file not found !");
+    EXPECT_EQ(boxes[0].title, "Script File Error");
+    EXPECT_EQ(boxes[1].text, "File is not a script file of Busview !");
+    EXPECT_EQ(w->windowTitle(), " Busview for HART[SEQ: good.fsq]");  // the good one stays
+}
+
+TEST_F(SendingTest, LogFileReceivesDisplayedFramesUntilClosed) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_FALSE(w->action("mnuCloseLogFile")->isEnabled());
+    chooseFile(path("trace"));
+    trigger(w, "mnuOpenLogFile");
+    EXPECT_TRUE(w->action("mnuCloseLogFile")->isEnabled());
+    EXPECT_EQ(w->windowTitle(), " Busview for HART[LOG: trace.flg]");
+    host->put("cDoCommand", 0);
+    ASSERT_TRUE(host->waitIdle());
+    host->pump(50);
+    trigger(w, "mnuCloseLogFile");
+    EXPECT_EQ(w->windowTitle(), " Busview for HART");
+    const std::string log = fileText(path("trace.flg"));
+    EXPECT_EQ(log.rfind("          Busview: ", 0), 0u) << log;
+    EXPECT_NE(log.find("\r\n\r\n          "), std::string::npos);
+    // Two frames, each after its time stamp line.
+    int stamps = 0;
+    for (size_t at = log.find("\r\n          "); at != std::string::npos; at = log.find("\r\n          ", at + 1))
+        if (log.size() > at + 20 && log[at + 14] == ':' && log[at + 17] == ':' && log.substr(at + 20, 2) == "\r\n") ++stamps;
+    EXPECT_EQ(stamps, 2) << log;
+
+    // Cancelling the dialog: the pattern cannot be opened.
+    scripted.queueDialogResult(QDialog::Rejected);
+    trigger(w, "mnuOpenLogFile");
+    ASSERT_EQ(scripted.messageBoxes().size(), 1u);
+    EXPECT_EQ(scripted.messageBoxes()[0].text, "File *.flg could not be opened!");
+    EXPECT_EQ(scripted.messageBoxes()[0].title, "Save to File");
+    EXPECT_FALSE(w->action("mnuCloseLogFile")->isEnabled());
+    EXPECT_FALSE(QFile::exists(path("*.flg")));
+}
+
+TEST_F(SendingTest, FrameFilePrintingAndPrinterSetup) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    host->put("cDoCommand", 0);
+    ASSERT_TRUE(host->waitIdle());
+    host->pump(50);
+    trigger(w, "mnuMonitorFrames");
+    // Nothing selected: nothing happens.
+    trigger(w, "mnuSaveFrameFile");
+    EXPECT_TRUE(scripted.dialogs().empty());
+    w->textArea()->selectAll();
+    chooseFile(path("frames.bvf"));
+    trigger(w, "mnuSaveFrameFile");
+    const std::string saved = fileText(path("frames.bvf"));
+    EXPECT_EQ(saved.rfind("          Busview: ", 0), 0u);
+    EXPECT_NE(saved.find("Stopped"), std::string::npos);
+
+    // No default printer here: printing does nothing, and says nothing.
+    trigger(w, "mnuPrintAll");
+    trigger(w, "mnuPrintSelection");
+    EXPECT_TRUE(scripted.messageBoxes().empty());
+    EXPECT_FALSE(w->textArea()->textCursor().hasSelection());
+    trigger(w, "mnuPrinterConfiguration");
+    ASSERT_FALSE(scripted.dialogs().empty());
+    EXPECT_EQ(scripted.dialogs().back().objectName, "dlgPrinterSetup");
+
+    trigger(w, "mnuHelp");
+    EXPECT_EQ(scripted.helpRequests(), QStringList{"Fenwire"});
+}
+
+TEST_F(SendingTest, VanishedLastSaveDirIsEmptiedAndAnExistingOneServesTheDialogs) {
+    QTemporaryDir elsewhere;
+    {
+        QFile f(elsewhere.filePath("default.fsq"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Cmd]\nStep000=1,0\n");
+    }
+    writeFile("busvw.ini", "[Settings]\nLastSaveDir=" + dir.filePath("gone").toUtf8() + "\n");
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->windowTitle(), " Busview for HART");
+    host->put("cBusview", 0);
+    EXPECT_EQ(platform::ini::readString(path("busvw.ini"), "Settings", "LastSaveDir", "unset"), "");
+    // Defaults of a missing file are written back as they were read.
+    EXPECT_EQ(platform::ini::readInt(path("busvw.ini"), "Settings", "NoPreambles", -1), 1);
+
+    platform::ini::writeString(path("busvw.ini"), "Settings", "LastSaveDir", elsewhere.path());
+    w = openWindow();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->windowTitle(), " Busview for HART[SEQ: default.fsq]");  // found in the last save directory
+    QString startedIn;
+    scripted.queueDialog([&](QDialog& d) { startedIn = static_cast<QFileDialog&>(d).directory().absolutePath(); },
+                         QDialog::Rejected);
+    trigger(w, "mnuLoadScript");
+    EXPECT_EQ(startedIn, QDir(elsewhere.path()).absolutePath());
+    EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).absolutePath());  // the host's directory is left alone
+}
+
+}  // namespace
