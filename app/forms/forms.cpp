@@ -10,6 +10,7 @@
 #include "app/forms/frmPulseOutput.h"
 #include "app/forms/frmTotalizerSettings.h"
 #include "app/forms/output_choice_forms.h"
+#include "app/forms/process_forms.h"
 #include "app/forms/scalar_forms.h"
 #include "app/shell/frmMain.h"
 
@@ -43,6 +44,10 @@ std::vector<Registration> registrations() {
         {"frmAlarmSelection", factoryOf<frmAlarmSelection>()},
         {"frmTotalizerSettings", factoryOf<frmTotalizerSettings>()},
         {"frmPulseOutput", factoryOf<frmPulseOutput>()},
+        {"frmProcessTemperature", factoryOf<frmProcessTemperature>()},
+        {"frmProcessPressure", factoryOf<frmProcessPressure>()},
+        {"frmDensityAndViscosity", factoryOf<frmDensityAndViscosity>()},
+        {"frmStandardFlow", factoryOf<frmStandardFlow>()},
     };
 }
 

@@ -9,6 +9,7 @@
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/mGlobal.h"
+#include "app/forms/unit_list.h"
 #include "app/shell/frmMain.h"
 #include "platform/platform.h"
 #include "ui_frmPrimaryVariable.h"
@@ -16,11 +17,6 @@
 namespace app {
 
 namespace {
-
-struct UnitChoice {
-    const char* text;
-    uint8_t code;
-};
 
 constexpr int kVelocity = 3;
 constexpr int kTemperature = 4;
@@ -77,20 +73,10 @@ const std::array<std::vector<UnitChoice>, kVariablesWithUnitList> kUnitLists = {
      {"m3/min", 131}},
     {{"f/s", 20}, {"f/min", 116}},
     {{"DegC", 32}, {"DegF", 33}, {"Deg R", 34}, {"Deg K", 35}},
-    {{"Kg/sqcm", 10}, {"kPa", 12}, {"MPa", 237}, {"psi", 6}, {"Bar", 7}},
+    PressureUnits(),
 }};
 // Velocity units that meters after software revision 10 know as well.
 const std::vector<UnitChoice> kMetricVelocityUnits = {{"m/s", 21}, {"m/hr", 120}, {"in/s", 114}, {"in/min", 115}};
-
-void AddUnits(QComboBox& list, const std::vector<UnitChoice>& units) {
-    for (const UnitChoice& unit : units) list.addItem(QString::fromLatin1(unit.text), unit.code);
-}
-
-// Selects the entry of `unitCode`; a unit the list does not offer leaves the selection.
-void SelectUnit(QComboBox& list, int unitCode) {
-    const int index = list.findData(unitCode);
-    if (index >= 0) list.setCurrentIndex(index);
-}
 
 bool HasUnitList(int code) { return code >= 0 && code < kVariablesWithUnitList; }
 
