@@ -4,13 +4,28 @@
 
 namespace testsupport {
 
+namespace {
+// The harnesses alive, by port: several may stand for several ports at once.
+std::mutex gHarnessesMutex;
+std::map<int, PipeHarness*> gHarnesses;
+}  // namespace
+
 PipeHarness::PipeHarness(int port) : port_(port) {
-    wendrel::SetTransportFactory([this](int port, int, std::string* error) -> std::unique_ptr<wendrel::Transport> {
-        if (port != port_) {
+    {
+        std::lock_guard lock(gHarnessesMutex);
+        gHarnesses[port] = this;
+    }
+    wendrel::SetTransportFactory([](int port, int, std::string* error) -> std::unique_ptr<wendrel::Transport> {
+        PipeHarness* harness = nullptr;
+        {
+            std::lock_guard lock(gHarnessesMutex);
+            if (auto it = gHarnesses.find(port); it != gHarnesses.end()) harness = it->second;
+        }
+        if (!harness) {
             *error = "no such port in this test";
             return nullptr;
         }
-        return open();
+        return harness->open();
     });
     deliverer_ = std::thread([this] { deliverLoop(); });
 }
@@ -52,7 +67,9 @@ PipeHarness::~PipeHarness() {
     }
     wake_.notify_all();
     deliverer_.join();
-    wendrel::SetTransportFactory(nullptr);
+    std::lock_guard lock(gHarnessesMutex);
+    if (auto it = gHarnesses.find(port_); it != gHarnesses.end() && it->second == this) gHarnesses.erase(it);
+    if (gHarnesses.empty()) wendrel::SetTransportFactory(nullptr);
 }
 
 void PipeHarness::setResponder(Responder responder) {
@@ -63,6 +80,12 @@ void PipeHarness::setResponder(Responder responder) {
 std::vector<std::vector<uint8_t>> PipeHarness::written() const {
     std::lock_guard lock(mutex_);
     return written_;
+}
+
+void PipeHarness::forgetWritten() {
+    std::lock_guard lock(mutex_);
+    written_.clear();
+    written_.shrink_to_fit();
 }
 
 size_t PipeHarness::writeCount() const {

@@ -35,6 +35,8 @@ public:
     // Every chunk the master has written, in order.
     std::vector<std::vector<uint8_t>> written() const;
     size_t writeCount() const;
+    // Drops the record of what was written (a long run keeps its memory flat).
+    void forgetWritten();
     // Bytes arriving at the master as if the device had sent them.
     void inject(const std::vector<uint8_t>& bytes, int delayMs = 0);
     // The device vanishes: the master's next read reports the port lost.
