@@ -502,6 +502,7 @@ void CKvFenwireCtrl::closeBusview() {
 }
 
 void CKvFenwireCtrl::busviewClosedByUser() {
+    if (!busview_) return;
     // The window is inside its own close handling: it is deleted once that is over.
     busviewSending_.reset();
     busview_.release()->deleteLater();

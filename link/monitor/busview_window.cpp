@@ -401,6 +401,10 @@ void BusviewWindow::pick(PickItem item) {
 void BusviewWindow::userEnd() { close(); }
 
 void BusviewWindow::closeEvent(QCloseEvent* event) {
+    if (!active_) {  // closed once already, deletion pending
+        event->accept();
+        return;
+    }
     unregisterMonitor();
     active_ = false;
     event->accept();

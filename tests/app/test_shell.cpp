@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -207,6 +208,27 @@ TEST_F(MainWindow, MenuTreeCaptions) {
         "  Restore Factory Configuration",
         "Com Port", "About"};
     EXPECT_EQ(tree, expected);
+}
+
+TEST_F(MainWindow, HartAnalysisOpensTheBusMonitorOnlyWhenItIsClosed) {
+    QTemporaryDir dir;  // the monitor keeps its settings file in the current directory
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    open("liquid_wafer");
+    trigger("mnuHartAnalysis");
+    EXPECT_EQ(app::Fenwire1()->get("cBusview"), 1);
+    auto monitors = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "frmBusview") ++n;
+        return n;
+    };
+    EXPECT_EQ(monitors(), 1);
+    trigger("mnuHartAnalysis");  // already open: left alone
+    EXPECT_EQ(monitors(), 1);
+    app::Fenwire1()->put("cBusview", 0);
+    EXPECT_EQ(monitors(), 0);
+    QDir::setCurrent(previous);
 }
 
 TEST_F(MainWindow, ConnectToEditModeWaferWithoutDisplay) {
