@@ -182,21 +182,42 @@ bool Document::setValue(const QString& section, const QString& key, const QStrin
         return false;
     if (hasLineBreak(value)) return false;
 
-    endsWithLineEnd_ = true;
+    // Lines are decoded one by one (UTF-8, else a single-byte code page): a
+    // line is written only if it reads back as the key and value written.
+    const auto readsBack = [&](const QByteArray& raw, const QString& name) {
+        const Parsed p = classify(raw);
+        return p.kind == Kind::Key && sameName(p.name, name) && p.value == value.trimmed();
+    };
     const auto span = findSection(sectionName);
     if (!span) {
-        lines_.append({"[" + sectionName.toUtf8() + "]"});
-        lines_.append({keyName.toUtf8() + "=" + value.toUtf8()});
+        const QByteArray header = "[" + sectionName.toUtf8() + "]";
+        const QByteArray keyLine = keyName.toUtf8() + "=" + value.toUtf8();
+        const Parsed p = classify(header);
+        if (p.kind != Kind::Section || !sameName(p.name, sectionName) || !readsBack(keyLine, keyName))
+            return false;
+        endsWithLineEnd_ = true;
+        lines_.append({header});
+        lines_.append({keyLine});
         return true;
     }
     const int line = findKey(*span, keyName);
     if (line >= 0) {
-        // The key keeps its spelling and spacing; only the value changes.
+        // The key keeps its spelling, spacing and code page; only the value changes.
         QByteArray& raw = lines_[line].raw;
-        raw = raw.left(raw.indexOf('=') + 1) + value.toUtf8();
-        return true;
+        const QByteArray keyPart = raw.left(raw.indexOf('=') + 1);
+        const QString storedName = classify(raw).name;
+        for (const QByteArray& encoded : {value.toUtf8(), value.toLatin1()}) {
+            if (!readsBack(keyPart + encoded, storedName)) continue;
+            raw = keyPart + encoded;
+            endsWithLineEnd_ = true;
+            return true;
+        }
+        return false;
     }
-    lines_.insert(lastContentLine(*span) + 1, {keyName.toUtf8() + "=" + value.toUtf8()});
+    const QByteArray keyLine = keyName.toUtf8() + "=" + value.toUtf8();
+    if (!readsBack(keyLine, keyName)) return false;
+    endsWithLineEnd_ = true;
+    lines_.insert(lastContentLine(*span) + 1, {keyLine});
     return true;
 }
 

@@ -32,7 +32,8 @@ public:
     QStringList keys(const QString& section) const;
 
     // False when a name or the value could not be stored as one line
-    // (line breaks, a key with '=' or starting with '[' or ';', a section with ']').
+    // (line breaks, a key with '=' or starting with '[' or ';', a section with
+    // ']'), or would not read back as written (text a line's code page lacks).
     bool setValue(const QString& section, const QString& key, const QString& value);
     void removeKey(const QString& section, const QString& key);
     void removeSection(const QString& section);

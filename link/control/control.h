@@ -74,6 +74,10 @@ public:
     // identifier first (command 0 or 11).
     void forgetUniqueId() { uniqueIdKnown_ = false; }
 
+    // The p-properties from a universal command's reply data (status bytes
+    // excluded), `length` bytes at `data`; nothing is read beyond them.
+    void decodeUniversal(int command, const uint8_t* data, int length);
+
 private:
     // Plain storage of a property, and the same with a change report.
     void store(int dispid, const Variant& v);
@@ -117,9 +121,6 @@ private:
     HResult writeDoCommand(int command);
     void writeAction(int action);
     void writeUniqueIdByte(int index, int value);
-
-    // Replies.
-    void decodeUniversal(int command, const uint8_t* data, int length);
 
     // Buffer accessors.
     bool readAccessor(int dispid, Variant& out) const;

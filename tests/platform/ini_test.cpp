@@ -143,6 +143,26 @@ TEST_F(IniFileTest, KeepsNonAsciiTextAndAByteOrderMark) {
     EXPECT_EQ(readString(path("latin.ini"), "Settings", "LastSaveDir"), QString::fromUtf8("C:\\J\xC3\xBCrgen"));
 }
 
+// Lines decode one by one: a value written to a line in a single-byte code
+// page is written in that code page, and one that would not read back as
+// written is refused, leaving the line as it was.
+TEST_F(IniFileTest, WritesAValueInTheCodePageOfItsLine) {
+    put("[Settings]\nTemp\xE9rature=20\n", "latin.ini");
+    const QString key = QString::fromUtf8("Temp\xC3\xA9rature");
+    ASSERT_TRUE(writeString(path("latin.ini"), "Settings", key, QString::fromUtf8("25 \xC2\xB0" "C")));
+    EXPECT_EQ(contents("latin.ini"), "[Settings]\nTemp\xE9rature=25 \xB0" "C\n");
+    EXPECT_EQ(readString(path("latin.ini"), "Settings", key), QString::fromUtf8("25 \xC2\xB0" "C"));
+    EXPECT_FALSE(writeString(path("latin.ini"), "Settings", key, QString::fromUtf8("\xE2\x82\xAC")));
+    EXPECT_EQ(contents("latin.ini"), "[Settings]\nTemp\xE9rature=25 \xB0" "C\n");
+
+    // The key's bytes alone are valid UTF-8: with an ASCII value the line
+    // would read as another key.
+    auto doc = Document::parse("[A]\nW\xEF\xBB\xBFx=\xDF\n");
+    const QString latinKey = doc.keys("A").value(0);
+    EXPECT_FALSE(doc.setValue("A", latinKey, "1"));
+    EXPECT_EQ(doc.value("A", latinKey), QString::fromLatin1("\xDF"));
+}
+
 TEST_F(IniFileTest, RemovesASectionOrKeyAndNothingElse) {
     put(kCrLfFile);
     ASSERT_TRUE(removeKey(path(), "SETTINGS", "expr"));

@@ -1,0 +1,70 @@
+// The frame receiver fed an arbitrary byte stream. The first two input bytes
+// say after how many stream bytes the line falls silent each time (0: never);
+// the rest is the stream.
+//
+// Every frame reported must be one the line really carried: its raw bytes
+// appear in the stream, in order, after the previous frame's; a good frame
+// encodes back to exactly those bytes; a reply carries its status bytes.
+#include <algorithm>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "link/driver/frame.h"
+
+using namespace wendrel;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const size_t bytesPerSilence = size_t{data[0]} | size_t{data[1]} << 8;
+    const uint8_t* stream = data + 2;
+    const size_t streamSize = size - 2;
+
+    const uint8_t* cursor = stream;  // just past the last frame reported
+    const uint8_t* fed = stream;     // just past the last byte fed
+    FrameParser parser([&](const ParsedFrame& p) {
+        FUZZ_CHECK(p.preambles >= 2);
+        FUZZ_CHECK(p.raw.size() > static_cast<size_t>(p.preambles));
+        // Reported the moment its last byte came, after the previous frame.
+        FUZZ_CHECK(p.raw.size() <= static_cast<size_t>(fed - cursor));
+        FUZZ_CHECK(std::equal(p.raw.begin(), p.raw.end(), fed - p.raw.size()));
+        cursor = fed;
+        FUZZ_CHECK(isValidDelimiter(p.raw[static_cast<size_t>(p.preambles)]));
+        FUZZ_CHECK(p.frame.data.size() <= kMaxDataBytes);
+        FUZZ_CHECK(p.frame.expansion.size() <= 3);
+        switch (p.error) {
+        case FrameError::None:
+            FUZZ_CHECK(encodeFrame(p.frame, p.preambles) == p.raw);
+            FUZZ_CHECK(!p.frame.isReply() || p.frame.data.size() >= 2);
+            break;
+        case FrameError::BadChecksum: {
+            const std::vector<uint8_t> good = encodeFrame(p.frame, p.preambles);
+            FUZZ_CHECK(good.size() == p.raw.size());
+            FUZZ_CHECK(std::equal(good.begin(), good.end() - 1, p.raw.begin()));
+            FUZZ_CHECK(good.back() != p.raw.back());
+            break;
+        }
+        case FrameError::Malformed:
+            FUZZ_CHECK(p.frame.isReply() && p.frame.data.size() < 2);
+            FUZZ_CHECK(encodeFrame(p.frame, p.preambles) == p.raw);
+            break;
+        case FrameError::Truncated:
+            FUZZ_CHECK(p.raw.size() < encodeFrame(p.frame, p.preambles).size());
+            break;
+        }
+    });
+
+    // Byte by byte, so a frame's end is known exactly; feeding a read whole
+    // is the same loop inside the parser.
+    for (size_t at = 0; at < streamSize; ++at) {
+        fed = stream + at + 1;
+        parser.feed(stream + at, 1);
+        if (bytesPerSilence != 0 && (at + 1) % bytesPerSilence == 0) {
+            parser.gapTimeout();
+            FUZZ_CHECK(!parser.inFrame());
+            FUZZ_CHECK(!parser.lineBusy());
+        }
+    }
+    parser.gapTimeout();
+    FUZZ_CHECK(!parser.lineBusy());
+    return 0;
+}

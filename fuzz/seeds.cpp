@@ -1,0 +1,65 @@
+// Writes the seed corpora of the fuzz targets from the simulated meter's
+// command catalogue: each command's request and reply as they pass on the
+// line, and the reply data as the control and the decoder receive it.
+//   fuzz-seeds <corpus folder>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "link/driver/frame.h"
+#include "sim/meter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void write(const fs::path& folder, const std::string& name, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                         static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: fuzz-seeds <corpus folder>\n";
+        return 2;
+    }
+    const fs::path corpus = argv[1];
+    corvane::sim::Meter meter([] { return 100.0; });
+    const std::vector<uint8_t> noSilence = {0, 0};
+    int written = 0;
+    for (int command = 0; command < 256; ++command) {
+        const wendrel::Frame request = wendrel::makeRequestShort(0, static_cast<uint8_t>(command), {});
+        const auto reply = meter.handle(request);
+        if (!reply || reply->responseCode() == 64) continue;  // not in the catalogue
+        const std::string name = "command-" + std::to_string(command);
+        const auto requestBytes = wendrel::encodeFrame(request, 5);
+        const auto replyBytes = wendrel::encodeFrame(*reply, meter.responsePreambles());
+        write(corpus / "frame_parser", name, noSilence + requestBytes + replyBytes);
+
+        const std::vector<uint8_t> payload = reply->payload();
+        const std::vector<uint8_t> commandByte = {static_cast<uint8_t>(command)};
+        if (command <= 18) write(corpus / "control_reply", name, commandByte + payload);
+        write(corpus / "read_hart", name, commandByte + std::vector<uint8_t>{static_cast<uint8_t>(payload.size())} + payload);
+        ++written;
+    }
+    // A long-address request and a line with noise and a silence inside a frame.
+    const auto identity = meter.handle(wendrel::makeRequestShort(0, 0, {}));
+    const auto id = identity->payload();
+    const std::array<uint8_t, 5> uniqueId = {id[1], id[2], id[9], id[10], id[11]};
+    write(corpus / "frame_parser", "long-address",
+          noSilence + wendrel::encodeFrame(wendrel::makeRequestLong(uniqueId, 13, {}), 5));
+    write(corpus / "frame_parser", "noise-and-silence",
+          std::vector<uint8_t>{12, 0, 0x00, 0x55, 0xFF, 0xFF, 0x82, 0x26} +
+              wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 3));
+    std::cout << written << " commands answered\n";
+    return 0;
+}
