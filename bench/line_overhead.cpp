@@ -1,13 +1,16 @@
 // The master's overhead on the line: N transactions of command 3 against the
-// paced simulated meter on a pty at 1200 bit/s. The floor is the time the bits
-// need on the wire (11 bits a character, every frame both ways as the monitor
-// saw it) plus the meter's turnaround; the last line prints measured / floor.
+// paced simulated meter on a pty, at 1200, 9600 and 19200 bit/s. The floor is
+// the time the bits need on the wire (11 bits a character, every frame both
+// ways as the monitor saw it) plus the meter's turnaround; the last line
+// prints measured / floor for each rate.
 //
-//   bench-line-overhead [N]      (default 20)
+//   bench-line-overhead [N]      (default 20 at each rate)
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "link/driver/portmap.h"
 #include "link/driver/wendrel.h"
@@ -31,25 +34,30 @@ bool transact(int32_t handle, Inbox& inbox, const HartRequest& request, uint8_t*
            (status & 0xFFFF) != kNoDeviceResponse;
 }
 
-}  // namespace
+struct Overhead {
+    int answered = 0;
+    long chars = 0;
+    double measured = 0;
+    double floor = 0;
+};
 
-int main(int argc, char** argv) {
-    const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    constexpr int kBitRate = 1200;
+// One line mode (0: 1200, 1: 9600, 2: 19200 bit/s); nullopt when the meter
+// could not be started or never answered.
+std::optional<Overhead> measure(int mode, int bitRate, int n) {
     tools::SimProcess sim;
     std::string error;
-    if (!sim.start(tools::besideSelf("corvane-meter-sim"), {"--pace", "--mode", "0"}, &error)) {
+    if (!sim.start(tools::besideSelf("corvane-meter-sim"), {"--pace", "--mode", std::to_string(mode)}, &error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+        return std::nullopt;
     }
     SetPortPath(1, sim.linkPath());
     Inbox inbox;
     DriverRegistration reg;
     reg.window = &inbox;
     reg.port = 1;
-    reg.mode = 0;
+    reg.mode = mode;
     int32_t handle = -1;
-    if (HART_RegisterDriver(&reg, &handle) == -1) return 1;
+    if (HART_RegisterDriver(&reg, &handle) == -1) return std::nullopt;
     RegisterLLMonitor(handle, &inbox, WM_HART_MONITOR);
 
     uint8_t data[300];
@@ -57,7 +65,8 @@ int main(int argc, char** argv) {
     request.command = 0;
     if (!transact(handle, inbox, request, data)) {
         std::fprintf(stderr, "the simulated meter did not answer command 0\n");
-        return 1;
+        HART_UnRegisterDriver(handle);
+        return std::nullopt;
     }
     request.addressKind = kAddressUniqueId;
     request.uniqueId[0] = data[1] & 0x3F;
@@ -66,19 +75,38 @@ int main(int argc, char** argv) {
     request.command = 3;
     inbox.takeLineChars();
 
+    Overhead o;
     const auto start = std::chrono::steady_clock::now();
-    int answered = 0;
-    for (int i = 0; i < n; ++i) answered += transact(handle, inbox, request, data) ? 1 : 0;
-    const double measured = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (int i = 0; i < n; ++i) o.answered += transact(handle, inbox, request, data) ? 1 : 0;
+    o.measured = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     UnRegisterLLMonitor(handle);
-    const long chars = inbox.takeLineChars();
+    o.chars = inbox.takeLineChars();
     HART_UnRegisterDriver(handle);
 
-    const double charSeconds = 11.0 / kBitRate;
-    const double floor = (chars + static_cast<double>(n) * corvane::sim::kTurnaroundChars) * charSeconds;
-    std::printf("transactions %d, answered %d\n", n, answered);
-    std::printf("characters on the line %ld\n", chars);
-    std::printf("measured %.3f s, wire-time floor %.3f s\n", measured, floor);
-    std::printf("ratio %.3f\n", measured / floor);
-    return answered == n ? 0 : 1;
+    const double charSeconds = 11.0 / bitRate;
+    o.floor = (o.chars + static_cast<double>(n) * corvane::sim::kTurnaroundChars) * charSeconds;
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
+    constexpr int kBitRates[] = {1200, 9600, 19200};
+    std::string ratios;
+    bool allAnswered = true;
+    for (int mode = 0; mode < 3; ++mode) {
+        const int bitRate = kBitRates[mode];
+        const auto o = measure(mode, bitRate, n);
+        if (!o) return 1;
+        std::printf("%d bit/s: transactions %d, answered %d, characters on the line %ld, "
+                    "measured %.3f s, wire-time floor %.3f s\n",
+                    bitRate, n, o->answered, o->chars, o->measured, o->floor);
+        allAnswered = allAnswered && o->answered == n;
+        char figure[64];
+        std::snprintf(figure, sizeof figure, "%s%d bit/s %.3f", mode ? ", " : "", bitRate, o->measured / o->floor);
+        ratios += figure;
+    }
+    std::printf("ratio %s\n", ratios.c_str());
+    return allAnswered ? 0 : 1;
 }
