@@ -44,6 +44,12 @@ int main(int argc, char** argv) {
         const auto requestBytes = wendrel::encodeFrame(request, 5);
         const auto replyBytes = wendrel::encodeFrame(*reply, meter.responsePreambles());
         write(corpus / "frame_parser", name, noSilence + requestBytes + replyBytes);
+        if (replyBytes.size() <= 255) {
+            const std::vector<uint8_t> options = {0x07, 5};  // real data, names, decimal; 100 ms apart
+            write(corpus / "frame_dump", name,
+                  options + std::vector<uint8_t>{static_cast<uint8_t>(requestBytes.size())} + requestBytes +
+                      std::vector<uint8_t>{static_cast<uint8_t>(replyBytes.size())} + replyBytes);
+        }
 
         const std::vector<uint8_t> payload = reply->payload();
         const std::vector<uint8_t> commandByte = {static_cast<uint8_t>(command)};
