@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t uniqueId[5] = {0x26, 0x4E, 0x01, 0x02, 0x03};
     for (const std::string& step : script.steps) {
         FUZZ_CHECK(!step.empty());
-        ParseCommandText(step, uniqueId, 0);
+        wendrel::ParseCommandText(step, uniqueId, 0);
     }
     return 0;
 }
