@@ -141,8 +141,10 @@ QString RoundedText(float value, int places) {
 
 bool IsNumeric(const QString& text) { return plainNumber(text, QLocale()).has_value(); }
 
-bool ParseNumber(const QString& text, float& value) {
-    const std::optional<std::string> number = plainNumber(text, QLocale());
+namespace {
+
+bool parseIn(const QString& text, const QLocale& locale, float& value) {
+    const std::optional<std::string> number = plainNumber(text, locale);
     if (!number) return false;
     float parsed = 0.0f;
     const char* first = number->data();
@@ -156,6 +158,35 @@ bool ParseNumber(const QString& text, float& value) {
     }
     value = parsed;
     return true;
+}
+
+}  // namespace
+
+bool ParseNumber(const QString& text, float& value) { return parseIn(text, QLocale(), value); }
+
+bool ParseFileNumber(const QString& text, float& value) { return parseIn(text, QLocale::c(), value); }
+
+QString FilePatternText(float value, int minDecimals, int maxDecimals) {
+    if (!std::isfinite(value)) return QString::fromStdString(nonFiniteText(value));
+    maxDecimals = std::clamp(maxDecimals, 0, kMaxPlaces);
+    minDecimals = std::clamp(minDecimals, 0, maxDecimals);
+    // The shortest text that reads back as this float, so a file holds the
+    // value the meter holds; rounded only where the pattern has fewer places.
+    char buffer[512];
+    auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed).ptr;
+    std::string text(buffer, end);
+    const size_t point = text.find('.');
+    if (point != std::string::npos && text.size() - point - 1 > static_cast<size_t>(maxDecimals)) {
+        end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed,
+                            maxDecimals).ptr;
+        text = withoutTrailingZeros(std::string(buffer, end));
+    }
+    if (text.find('.') == std::string::npos) text += '.';
+    const size_t decimals = text.size() - text.find('.') - 1;
+    if (decimals < static_cast<size_t>(minDecimals)) text.append(static_cast<size_t>(minDecimals) - decimals, '0');
+    // A value that rounds to zero is written without a sign.
+    if (text.front() == '-' && text.find_first_of("123456789") == std::string::npos) text.erase(0, 1);
+    return QString::fromStdString(text);
 }
 
 }  // namespace app

@@ -20,5 +20,14 @@ bool IsNumeric(const QString& text);
 bool ParseNumber(const QString& text, float& value);
 // As NumberText, with "." as decimal separator whatever the locale.
 QString FileNumberText(float value);
+// A digit pattern "0.<min zeros><optional #>" ("0.##" is 0 and 2, "0.000####"
+// is 3 and 7): the shortest plain text that reads back as the value, rounded
+// to maxDecimals places when it has more, padded with zeros to minDecimals;
+// "." whatever the locale, and a point after the last integer digit when no
+// decimal is written ("20." for 20 in "0.##").
+QString FilePatternText(float value, int minDecimals, int maxDecimals);
+// Parses a number of a file: "." as decimal separator whatever the locale;
+// false as ParseNumber.
+bool ParseFileNumber(const QString& text, float& value);
 
 }  // namespace app

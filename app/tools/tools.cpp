@@ -4,13 +4,17 @@
 #include <vector>
 
 #include "app/shell/frmMain.h"
+#include "app/tools/frmAbout.h"
+#include "app/tools/frmFlowProfiling.h"
+#include "app/tools/frmPropertyTables.h"
+#include "app/tools/frmTotalizer.h"
 
 namespace app {
 
 namespace {
 
 template <typename Form>
-[[maybe_unused]] FormFactory factoryOf() {
+FormFactory factoryOf() {
     return [](QWidget* parent) -> std::unique_ptr<QDialog> { return std::make_unique<Form>(parent); };
 }
 
@@ -22,6 +26,10 @@ struct Registration {
 // One entry per tool: {"frmName", factoryOf<frmName>()}.
 std::vector<Registration> registrations() {
     return {
+        {"frmPropertyTables", factoryOf<frmPropertyTables>()},
+        {"frmTotalizer", factoryOf<frmTotalizer>()},
+        {"frmFlowProfiling", factoryOf<frmFlowProfiling>()},
+        {"frmAbout", factoryOf<frmAbout>()},
     };
 }
 

@@ -1,0 +1,188 @@
+#include "app/tools/frmPropertyTables.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/commands/SendHART.h"
+#include "app/commands/mGlobal.h"
+#include "app/forms/configuration_form.h"
+#include "app/shell/frmMain.h"
+#include "app/tools/file_dialogs.h"
+#include "platform/platform.h"
+#include "platform/textfile.h"
+#include "ui_frmPropertyTables.h"
+
+namespace app {
+
+namespace {
+
+constexpr int kTransferTickMs = 500;
+const QString kSuccessTitle = QStringLiteral("Success");
+
+// A file's lines, without their line ends (CR LF or LF).
+std::optional<QStringList> ReadLines(const QString& path, QString& why) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return std::nullopt;
+    }
+    QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(u'\r')) line.chop(1);
+    return lines;
+}
+
+void ShowError(const QString& message) {
+    platform::MsgBox(message, platform::vbOKOnly, platform::vbCritical, QStringLiteral("Error"));
+}
+
+}  // namespace
+
+frmPropertyTables::frmPropertyTables(QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::frmPropertyTables>()) {
+    ui->setupUi(this);
+    for (QTimer** timer : {&tmrReadInfo, &tmrWriteInfo}) {
+        *timer = new QTimer(this);
+        (*timer)->setInterval(kTransferTickMs);
+    }
+    tmrReadInfo->setObjectName(QStringLiteral("tmrReadInfo"));
+    tmrWriteInfo->setObjectName(QStringLiteral("tmrWriteInfo"));
+    connect(tmrReadInfo, &QTimer::timeout, this, &frmPropertyTables::tmrReadInfo_Timer);
+    connect(tmrWriteInfo, &QTimer::timeout, this, &frmPropertyTables::tmrWriteInfo_Timer);
+    connect(ui->btnExportPropertyTable, &QPushButton::clicked, this, &frmPropertyTables::btnExportPropertyTable_Click);
+    connect(ui->btnImportPropertyTable, &QPushButton::clicked, this, &frmPropertyTables::btnImportPropertyTable_Click);
+    connect(ui->btOK, &QPushButton::clicked, this, &frmPropertyTables::reject);
+
+    platform::BusyPointer busy;
+    OpenLinkIfNeeded();
+    SendCmd216();
+    ShowTableInfo(PropertyTableName, PropertyTableVersion);
+}
+
+frmPropertyTables::~frmPropertyTables() = default;
+
+bool frmPropertyTables::transferring() const { return tmrReadInfo->isActive() || tmrWriteInfo->isActive(); }
+
+void frmPropertyTables::reject() {
+    if (!transferring()) QDialog::reject();
+}
+
+void frmPropertyTables::closeEvent(QCloseEvent* event) {
+    if (transferring())
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void frmPropertyTables::ShowTableInfo(const QString& name, int revision) {
+    // The meter pads the name with blanks to its full length.
+    QString shown = name;
+    while (shown.endsWith(u' ')) shown.chop(1);
+    ui->txtPropertyTableName->setText(shown);
+    ui->txtPropertyTableVersionNumber->setText(QString::number(revision));
+}
+
+void frmPropertyTables::StopTransfer(QTimer& timer, const QString& what) {
+    timer.stop();
+    ui->lblStatus->setText(what + QStringLiteral(" stopped: ") + ui->lblStatus->text());
+    setEnabled(true);
+}
+
+// ---- export --------------------------------------------------------------------
+
+void frmPropertyTables::btnExportPropertyTable_Click() {
+    transfer_.BeginExport();
+    OpenLinkIfNeeded();
+    tmrReadInfo->start();
+}
+
+void frmPropertyTables::tmrReadInfo_Timer() {
+    // A tick that comes while a step waits for the meter is not a new step.
+    if (tickRunning_ || !tmrReadInfo->isActive()) return;
+    tickRunning_ = true;
+    setEnabled(false);
+    QString status = ui->lblStatus->text();
+    const auto step = transfer_.ExportStep(status);
+    ui->lblStatus->setText(status);
+    if (step == PropertyTableTransfer::Step::Failed) {
+        StopTransfer(*tmrReadInfo, QStringLiteral("Export"));
+    } else if (step == PropertyTableTransfer::Step::Finished) {
+        tmrReadInfo->stop();
+        // The file names the table the meter holds, as now shown.
+        ShowTableInfo(transfer_.table().name, transfer_.table().revision);
+        WriteTableFile();
+        setEnabled(true);
+    }
+    tickRunning_ = false;
+}
+
+void frmPropertyTables::WriteTableFile() {
+    frmBrowseSave save(this);
+    save.AcceptedFlag = false;
+    platform::showModal(save);
+    if (!save.AcceptedFlag) return;
+    const QString path = PathIn(save.directory(), save.fileName() + QStringLiteral(".csv"));
+    QString why;
+    if (!platform::WriteTextFileWhole(path, TableFileLines(transfer_.table(), ui->txtPropertyTableName->text()),
+                                      &why)) {
+        ShowError(QStringLiteral("The file %1 could not be written: %2").arg(path, why));
+        return;
+    }
+    platform::MsgBox(QStringLiteral("Configuration export completed Successfully!"), platform::vbOKOnly,
+                     platform::vbInformation, kSuccessTitle);
+}
+
+// ---- import --------------------------------------------------------------------
+
+void frmPropertyTables::btnImportPropertyTable_Click() {
+    OpenLinkIfNeeded();
+    frmMain* main = MainWindow();
+    if (!main || !main->CanWrite()) return;
+
+    frmBrowse browse(this);
+    browse.AcceptedFlag = false;
+    platform::showModal(browse);
+    if (!browse.AcceptedFlag) return;
+    const QString path = PathIn(browse.directory(), browse.selectedFile());
+
+    // The whole file is checked before anything goes to the meter.
+    QString why;
+    const std::optional<QStringList> lines = ReadLines(path, why);
+    if (!lines) {
+        ShowError(QStringLiteral("The file %1 could not be read: %2").arg(path, why));
+        return;
+    }
+    if (const std::optional<QString> error = ParseTableFile(*lines, transfer_.table())) {
+        ShowError(QStringLiteral("The file %1 is not a property table file. %2").arg(path, *error));
+        return;
+    }
+    transfer_.BeginImport();
+    ui->lblStatus->clear();
+    tmrWriteInfo->start();
+}
+
+void frmPropertyTables::tmrWriteInfo_Timer() {
+    if (tickRunning_ || !tmrWriteInfo->isActive()) return;
+    tickRunning_ = true;
+    setEnabled(false);
+    QString status = ui->lblStatus->text();
+    const auto step = transfer_.ImportStep(status);
+    ui->lblStatus->setText(status);
+    if (step == PropertyTableTransfer::Step::Failed) {
+        StopTransfer(*tmrWriteInfo, QStringLiteral("Import"));
+    } else if (step == PropertyTableTransfer::Step::Finished) {
+        tmrWriteInfo->stop();
+        platform::MsgBox(QStringLiteral("Configuration import completed successfully!"), platform::vbOKOnly,
+                         platform::vbInformation, kSuccessTitle);
+        setEnabled(true);
+        // Show the table the meter now holds.
+        SendCmd216();
+        ShowTableInfo(PropertyTableName, PropertyTableVersion);
+    }
+    tickRunning_ = false;
+}
+
+}  // namespace app

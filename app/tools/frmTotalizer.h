@@ -1,0 +1,38 @@
+// The totalizer tool: shows the meter's flow total, starts, stops and zeroes
+// it, and refreshes it every second while it runs.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+
+class QTimer;
+
+namespace Ui {
+class frmTotalizer;
+}
+
+namespace app {
+
+class frmTotalizer : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmTotalizer(QWidget* parent = nullptr);
+    ~frmTotalizer() override;
+
+    // The refresh a timer tick runs while the totalizer runs.
+    void tmrUpdateTotalizer_Timer();
+
+private:
+    void btnStartStop_Click();
+    void btnZero_Click();
+    void btnOK_Click();
+    void ShowTotal();
+
+    std::unique_ptr<Ui::frmTotalizer> ui;
+    QTimer* tmrUpdateTotalizer = nullptr;
+    float multiplier_ = 1.0f;
+    QString customUnit_;
+    bool tickRunning_ = false;
+};
+
+}  // namespace app
