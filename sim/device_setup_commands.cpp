@@ -10,7 +10,6 @@ namespace corvane::sim {
 
 namespace {
 
-constexpr std::string_view kServiceAccessCode = "7KDW";
 constexpr uint8_t kPresentPassword = 0;
 constexpr uint8_t kSetPassword = 1;
 constexpr uint8_t kPasswordAccessLevel = 1;
@@ -118,7 +117,7 @@ CommandReply requestAccessLevel(CommandContext& c) {
     if (level == 0) {
         r.accessLevel = 0;
     } else if (level == kServiceAccessLevel) {
-        if (requestPassword(c) != kServiceAccessCode) return CommandReply::error(rc::kAccessRestricted);
+        if (requestPassword(c) != c.state.serviceAccessCode) return CommandReply::error(rc::kAccessRestricted);
         r.accessLevel = kServiceAccessLevel;
         r.inService = false;  // service access works on a meter out of service
     } else {

@@ -267,6 +267,7 @@ struct MeterState {
     std::string totalizerUnit;      // 8 characters, used when the multiplier is not 1
     PropertyTables tables;
     std::array<uint8_t, kDigitalPotCount> digitalPots{};
+    std::string serviceAccessCode = "7KDW";  // command 248 grants level 2 with it
 
     Diagnostics diagnostics;
     MeterRuntime runtime;

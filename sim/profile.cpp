@@ -424,6 +424,7 @@ std::vector<Setting> makeSettings() {
         headingSetting("table.gas_temperatures", &PropertyTables::columnTemperatures, &PropertyTables::gasColumns),
         {"table.gas_density", setGasDensity},
         {"digital_pots", setDigitalPots},
+        textSetting("service_access_code", &S::serviceAccessCode, kPasswordBytes),
 
         // Diagnostics.
         numberSetting("diagnostics.agc_voltage", [](S& s) -> float& { return s.diagnostics.agcVoltage; }),

@@ -50,15 +50,6 @@ uint8_t StoredComPort() {
     return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
 }
 
-QString PVLabelText(int variableCode) {
-    static const std::array<const char*, 7> kLabels = {
-        "PV (Volume):",      "PV (Mass):",     "PV (Standard):", "PV (Velocity):",
-        "PV (Temperature):", "PV (Pressure):", "PV (Frequency):",
-    };
-    if (variableCode < 0 || variableCode >= static_cast<int>(kLabels.size())) return QStringLiteral("PV (Invalid):");
-    return QString::fromLatin1(kLabels[static_cast<size_t>(variableCode)]);
-}
-
 bool IsFlowVariable(int variableCode) { return variableCode >= 0 && variableCode <= 2; }
 
 std::map<QString, FormFactory>& formFactories() {
@@ -75,6 +66,15 @@ std::unique_ptr<QDialog> makeForm(const QString& form, QWidget* parent) {
 bool formBuilt(const QString& form) { return formFactories().count(form) != 0; }
 
 }  // namespace
+
+QString PVLabelText(int variableCode) {
+    static const std::array<const char*, 7> kLabels = {
+        "PV (Volume):",      "PV (Mass):",     "PV (Standard):", "PV (Velocity):",
+        "PV (Temperature):", "PV (Pressure):", "PV (Frequency):",
+    };
+    if (variableCode < 0 || variableCode >= static_cast<int>(kLabels.size())) return QStringLiteral("PV (Invalid):");
+    return QString::fromLatin1(kLabels[static_cast<size_t>(variableCode)]);
+}
 
 void setFormFactory(const QString& form, FormFactory factory) {
     if (factory)
@@ -325,6 +325,13 @@ bool frmMain::ReadOptions() {
 bool frmMain::ReadMeterFacts() {
     if (!modeRead_ && !ReadMode()) return false;
     return optionsRead_ || ReadOptions();
+}
+
+void frmMain::ShowOutOfService() {
+    InService = false;
+    ui->ledOnline->setOn(false);
+    EditMode = true;
+    ui->ledEditMode->setOn(true);
 }
 
 void frmMain::ModeRefresh() {

@@ -39,6 +39,9 @@ using FormFactory = std::function<std::unique_ptr<QDialog>(QWidget* parent)>;
 // entry stays disabled. Takes effect for main windows created afterwards.
 void setFormFactory(const QString& form, FormFactory factory);
 
+// The caption of a PV label for a variable code ("PV (Volume):"; "PV (Invalid):" for an unknown code).
+QString PVLabelText(int variableCode);
+
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -61,6 +64,9 @@ public:
     bool ReadIdentity();
     // The "Enter Edit Mode" action.
     void EnterEditMode();
+    // Service access (level 2) took the meter out of service: the flags
+    // and lamps say so without a mode read.
+    void ShowOutOfService();
     // Reads the meter's mode (command 129) and options (command 137) unless
     // they were read already (by Connect, say); true when both are known.
     // A check made on the meter's state calls it first, so that a dialog

@@ -5,6 +5,8 @@
 
 #include "app/shell/frmMain.h"
 #include "app/tools/frmAbout.h"
+#include "app/tools/frmCalibration.h"
+#include "app/tools/frmDigitalPotDisplay.h"
 #include "app/tools/frmFlowProfiling.h"
 #include "app/tools/frmPropertyTables.h"
 #include "app/tools/frmTotalizer.h"
@@ -29,6 +31,8 @@ std::vector<Registration> registrations() {
         {"frmPropertyTables", factoryOf<frmPropertyTables>()},
         {"frmTotalizer", factoryOf<frmTotalizer>()},
         {"frmFlowProfiling", factoryOf<frmFlowProfiling>()},
+        {"frmCalibration", factoryOf<frmCalibration>()},
+        {"frmDigitalPotDisplay", factoryOf<frmDigitalPotDisplay>()},
         {"frmAbout", factoryOf<frmAbout>()},
     };
 }
