@@ -4,12 +4,17 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 #include <QWidget>
+
+#include "platform/printing.h"
 
 namespace platform {
 
@@ -82,7 +87,7 @@ public:
             button->setObjectName("btn" + answerText(answer));
             pressed.append({button, answer});
         }
-        box.setDefaultButton(pressed.first().first);
+        box.setDefaultButton(pressed.value(request.defaultButton, pressed.first()).first);
         // Escape gives Cancel where there is one, else the only button.
         for (const auto& [button, answer] : pressed)
             if (answer == vbCancel || answers.size() == 1) box.setEscapeButton(button);
@@ -126,6 +131,17 @@ public:
         MsgBox("The help page \"" + topic + "\" is not installed.", vbOKOnly, vbInformation);
         return false;
     }
+
+    QString saveFileName(const SaveDialogRequest& request) override {
+        return QFileDialog::getSaveFileName(QApplication::activeWindow(), request.title, QString(), request.filter);
+    }
+
+    bool printDialog(QPrinter& printer) override {
+        QPrintDialog dialog(&printer, QApplication::activeWindow());
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+    bool printJob(QPrinter& printer, const QStringList& lines) override { return PaintLines(printer, lines); }
 
 private:
     // Qt stacks override cursors: exactly one is set while the pointer shows.
@@ -206,12 +222,15 @@ int MsgBox(const QString& text, int buttons, int icon, const QString& title) {
     // The classic style value carries buttons in its low bits and the icon above them.
     constexpr int kButtonBits = 0x0F;
     constexpr int kIconBits = 0xF0;
+    constexpr int kDefaultButtonBits = 0xF00;
     const int style = buttons | icon;
     MessageBoxRequest request;
     request.text = text;
     request.title = title.isEmpty() ? applicationTitle() : title;
     request.buttons = isButtonSet(style & kButtonBits) ? (style & kButtonBits) : vbOKOnly;
     request.icon = style & kIconBits;
+    const int defaultButton = (style & kDefaultButtonBits) / vbDefaultButton2;
+    request.defaultButton = defaultButton < answersOf(request.buttons).size() ? defaultButton : 0;
     if (qtIcon(request.icon) == QMessageBox::NoIcon) request.icon = vbNoIcon;
     BusyPointerPause pause;
     return backend().messageBox(request);

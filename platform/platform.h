@@ -6,9 +6,11 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class QDialog;
+class QPrinter;
 class QWidget;
 
 namespace platform {
@@ -26,6 +28,10 @@ inline constexpr int vbCritical = 16;
 inline constexpr int vbQuestion = 32;
 inline constexpr int vbExclamation = 48;
 inline constexpr int vbInformation = 64;
+// Which button is the default (the first when none is given).
+inline constexpr int vbDefaultButton1 = 0;
+inline constexpr int vbDefaultButton2 = 256;
+inline constexpr int vbDefaultButton3 = 512;
 // The button pressed.
 inline constexpr int vbOK = 1;
 inline constexpr int vbCancel = 2;
@@ -42,6 +48,15 @@ struct MessageBoxRequest {
     QString title;
     int buttons = vbOKOnly;
     int icon = vbNoIcon;
+    // Index into answersOf(buttons) of the button Enter presses.
+    int defaultButton = 0;
+};
+
+// A save dialog as it reaches the backend.
+struct SaveDialogRequest {
+    QString title;
+    // Qt's filter form: "Text (*.txt)".
+    QString filter;
 };
 
 // The answers a button set offers, in display order; the first is the default.
@@ -90,6 +105,12 @@ public:
     virtual void resumeBusyPointer() {}
     virtual void processEvents() = 0;
     virtual bool openHelp(const QString& topic) = 0;
+    // The path chosen in a save dialog that confirms overwriting; empty when cancelled.
+    virtual QString saveFileName(const SaveDialogRequest& request) = 0;
+    // The print dialog on `printer`; false when cancelled.
+    virtual bool printDialog(QPrinter& printer) = 0;
+    // Prints `lines` as one job; false when the job could not start.
+    virtual bool printJob(QPrinter& printer, const QStringList& lines) = 0;
 };
 
 // The Qt backend, installed until another is.
@@ -119,7 +140,8 @@ QString applicationTitle();
 void setApplicationTitle(const QString& title);
 
 // Shows a modal message box and returns the button pressed (vbOK ...).
-// `buttons` may also carry the icon bits, as the classic style value does;
+// `buttons` may also carry the icon and default-button bits, as the classic
+// style value does;
 // an empty title shows the application title.
 int MsgBox(const QString& text, int buttons = vbOKOnly, int icon = vbNoIcon, const QString& title = QString());
 

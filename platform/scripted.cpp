@@ -1,7 +1,10 @@
 #include "platform/scripted.h"
 
+#include "platform/printing.h"
+
 #include <QCoreApplication>
 #include <QDialog>
+#include <QPrinter>
 #include <climits>
 
 namespace platform {
@@ -18,7 +21,18 @@ void ScriptedBackend::queueDialog(DialogAction action, std::optional<int> result
     dialogScripts_.push_back({std::move(action), result});
 }
 
+void ScriptedBackend::queueSaveFileName(const QString& path) { savePaths_.push_back(path); }
+
+void ScriptedBackend::queuePrintDialog(int copies, const QString& pdfFile) {
+    printScripts_.push_back({copies, pdfFile});
+}
+
 void ScriptedBackend::clear() {
+    savePaths_.clear();
+    printScripts_.clear();
+    saveDialogs_.clear();
+    printDialogs_.clear();
+    printJobs_.clear();
     answers_.clear();
     dialogScripts_.clear();
     boxes_.clear();
@@ -33,7 +47,7 @@ int ScriptedBackend::messageBox(const MessageBoxRequest& request) {
     // Recorded before it is answered, so an answer action sees it in the record.
     boxes_.push_back({request.text, request.title, request.buttons, request.icon, 0});
     const size_t index = boxes_.size() - 1;
-    int answer = answersOf(request.buttons).first();
+    int answer = answersOf(request.buttons).value(request.defaultButton, answersOf(request.buttons).first());
     if (!answers_.empty()) {
         BoxAction action = std::move(answers_.front());
         answers_.pop_front();
@@ -90,6 +104,39 @@ void ScriptedBackend::processEvents() {
 bool ScriptedBackend::openHelp(const QString& topic) {
     help_.append(topic);
     return true;
+}
+
+QString ScriptedBackend::saveFileName(const SaveDialogRequest& request) {
+    QString path;
+    if (!savePaths_.empty()) {
+        path = savePaths_.front();
+        savePaths_.pop_front();
+    }
+    saveDialogs_.push_back({request.title, request.filter, path});
+    return path;
+}
+
+bool ScriptedBackend::printDialog(QPrinter& printer) {
+    if (printScripts_.empty()) {
+        printDialogs_.push_back({false, 0});
+        return false;
+    }
+    const PrintScript script = printScripts_.front();
+    printScripts_.pop_front();
+    printer.setCopyCount(script.copies);
+    if (!script.pdfFile.isEmpty()) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(script.pdfFile);
+    }
+    printDialogs_.push_back({true, script.copies});
+    return true;
+}
+
+bool ScriptedBackend::printJob(QPrinter& printer, const QStringList& lines) {
+    const QString file = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName() : QString();
+    const bool printed = file.isEmpty() || PaintLines(printer, lines);
+    printJobs_.push_back({lines, file, printed});
+    return printed;
 }
 
 }  // namespace platform

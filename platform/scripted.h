@@ -21,6 +21,20 @@ public:
         int icon = vbNoIcon;
         int answer = 0;
     };
+    struct SaveDialogRecord {
+        QString title;
+        QString filter;
+        QString answer;  // the path chosen; empty when cancelled
+    };
+    struct PrintDialogRecord {
+        bool accepted = false;
+        int copies = 0;
+    };
+    struct PrintJobRecord {
+        QStringList lines;
+        QString outputFile;  // where the job was painted; empty when only recorded
+        bool printed = false;
+    };
     struct DialogRecord {
         QString title;
         QString objectName;
@@ -35,6 +49,13 @@ public:
     // answer a box gets its first button (OK, Yes, Abort, Retry).
     void queueAnswer(int answer);
     void queueAnswer(BoxAction action);
+    // The next save dialog chooses `path`; an empty path cancels. Without a
+    // queued path the dialog is cancelled.
+    void queueSaveFileName(const QString& path);
+    // The next print dialog is confirmed with `copies`; each job is then
+    // painted into the PDF file `pdfFile` when given (the last job stays),
+    // else only recorded. Without a queued entry the dialog is cancelled.
+    void queuePrintDialog(int copies, const QString& pdfFile = QString());
     // The next modal dialog is closed with `result`; without a queued entry
     // it is accepted.
     void queueDialogResult(int result);
@@ -45,6 +66,9 @@ public:
 
     const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
     const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
+    const std::vector<SaveDialogRecord>& saveDialogs() const { return saveDialogs_; }
+    const std::vector<PrintDialogRecord>& printDialogs() const { return printDialogs_; }
+    const std::vector<PrintJobRecord>& printJobs() const { return printJobs_; }
     const std::vector<QString>& windowsShown() const { return modeless_; }
     const QStringList& helpRequests() const { return help_; }
     // Busy pointers set and not yet reset, in every dialog layer.
@@ -66,6 +90,9 @@ public:
     void resumeBusyPointer() override;
     void processEvents() override;
     bool openHelp(const QString& topic) override;
+    QString saveFileName(const SaveDialogRequest& request) override;
+    bool printDialog(QPrinter& printer) override;
+    bool printJob(QPrinter& printer, const QStringList& lines) override;
 
 private:
     struct DialogScript {
@@ -75,6 +102,15 @@ private:
     std::deque<BoxAction> answers_;
     std::deque<DialogScript> dialogScripts_;
     std::vector<MessageBoxRecord> boxes_;
+    struct PrintScript {
+        int copies;
+        QString pdfFile;
+    };
+    std::deque<QString> savePaths_;
+    std::deque<PrintScript> printScripts_;
+    std::vector<SaveDialogRecord> saveDialogs_;
+    std::vector<PrintDialogRecord> printDialogs_;
+    std::vector<PrintJobRecord> printJobs_;
     std::vector<DialogRecord> dialogs_;
     std::vector<QString> modeless_;
     QStringList help_;

@@ -131,6 +131,19 @@ bool tooLarge(const std::string& number) {
 
 QString NumberText(float value) { return localized(generalText(value), QLocale()); }
 
+QString ScientificText(float value) {
+    if (!std::isfinite(value)) return localized(nonFiniteText(value), QLocale());
+    if (value == 0.0f) return QStringLiteral("0e0");
+    constexpr int kMantissaDecimals = 6;
+    char buffer[64];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                   std::chars_format::scientific, kMantissaDecimals).ptr;
+    const std::string scientific(buffer, end);
+    const size_t e = scientific.find('e');
+    const int exponent = std::stoi(scientific.substr(e + 1));
+    return localized(withoutTrailingZeros(scientific.substr(0, e)) + "e" + std::to_string(exponent), QLocale());
+}
+
 QString FileNumberText(float value) { return QString::fromStdString(generalText(value)); }
 
 QString RoundedText(float value, int places) {

@@ -18,6 +18,10 @@ bool IsNumeric(const QString& text);
 // Parses an entry; false when it is not numeric or not a finite
 // single-precision value (too large for a float).
 bool ParseNumber(const QString& text, float& value);
+// Scientific text with a one-digit mantissa of up to six decimals and the
+// exponent's sign only when negative ("1.234568e3", "2.5e-4", "0e0"); the
+// decimal point goes with the decimals. User's locale.
+QString ScientificText(float value);
 // As NumberText, with "." as decimal separator whatever the locale.
 QString FileNumberText(float value);
 // A digit pattern "0.<min zeros><optional #>" ("0.##" is 0 and 2, "0.000####"

@@ -10,6 +10,9 @@
 #include "app/tools/frmFlowProfiling.h"
 #include "app/tools/frmPropertyTables.h"
 #include "app/tools/frmTotalizer.h"
+#include "app/tools/frmConfigReport.h"
+#include "app/tools/frmDiagnostics.h"
+#include "app/tools/frmTrimAnalogOutput.h"
 
 namespace app {
 
@@ -34,6 +37,9 @@ std::vector<Registration> registrations() {
         {"frmCalibration", factoryOf<frmCalibration>()},
         {"frmDigitalPotDisplay", factoryOf<frmDigitalPotDisplay>()},
         {"frmAbout", factoryOf<frmAbout>()},
+        {"frmTrimAnalogOutput", factoryOf<frmTrimAnalogOutput>()},
+        {"frmDiagnostics", factoryOf<frmDiagnostics>()},
+        {"frmConfigReport", factoryOf<frmConfigReport>()},
     };
 }
 
