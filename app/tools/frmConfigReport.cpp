@@ -8,13 +8,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "app/commands/modUnitCodes.h"
-#include "app/shell/frmComPort.h"
+#include "app/forms/configuration_form.h"
 #include "app/shell/frmMain.h"
 #include "app/tools/report_output.h"
 #include "app/tools/tool_widgets.h"
@@ -33,6 +34,10 @@ constexpr int kStepsWithoutOptions = 26;
 QString mapped(int code, std::initializer_list<const char*> texts) {
     if (code < 0 || code >= static_cast<int>(texts.size())) return QStringLiteral("Invalid");
     return QString::fromLatin1(texts.begin()[code]);
+}
+
+void readInto(void (*send)(), const std::function<void()>& fill) {
+    if (MeterTook(send)) fill();
 }
 
 bool hasKFactor(int revision) { return revision >= kFirstRevisionWithKFactor; }
@@ -134,7 +139,7 @@ frmConfigReport::frmConfigReport(QWidget* parent) : QDialog(parent) {
 
     const frmMain* main = MainWindow();
     ApplyRevision(main ? main->SoftwareRevision : 0);
-    if (frmComPort* port = ComPortForm()) port->InitHART();
+    OpenLinkIfNeeded();
 }
 
 QLineEdit* frmConfigReport::box(const char* name) const {
@@ -164,8 +169,7 @@ void frmConfigReport::setButtonsEnabled(bool enabled) {
 
 void frmConfigReport::btnRead_Click() {
     setButtonsEnabled(false);
-    if (frmComPort* port = ComPortForm()) port->InitHART();
-    {
+    if (OpenLinkIfNeeded()) {
         platform::BusyPointer busy;
         Read();
     }
@@ -174,7 +178,10 @@ void frmConfigReport::btnRead_Click() {
 
 void frmConfigReport::Step() { ReadProgress->setValue(ReadProgress->value() + 1); }
 
+// A command the meter did not take fills nothing: its boxes stay empty
+// rather than show values another read left in the store.
 void frmConfigReport::Read() {
+    for (QLineEdit* shown : findChildren<QLineEdit*>()) shown->clear();
     // A revision that changed since the form opened (another meter connected)
     // reshapes the form, so the steps always fill the bar exactly.
     const frmMain* main = MainWindow();
@@ -195,107 +202,131 @@ void frmConfigReport::Read() {
     }
     Step();
 
-    SendCmd137();
-    box("txtPartNumber")->setText(PartNumber);
+    readInto(&SendCmd137, [&] {
+        box("txtPartNumber")->setText(PartNumber);
+    });
     Step();
-    SendCmd50();
-    box("txtPVType")->setText(mapped(PVVariableCode, {"Volume Flow", "Mass Flow", "Standard Flow", "Velocity",
-                                                      "Temperature", "Pressure", "Frequency"}));
+    readInto(&SendCmd50, [&] {
+        box("txtPVType")->setText(mapped(PVVariableCode, {"Volume Flow", "Mass Flow", "Standard Flow", "Velocity",
+                                                          "Temperature", "Pressure", "Frequency"}));
+    });
     Step();
-    SendAction2();
-    SendAction3();
-    box("txtLoopCurrent")->setText(pv("p02Current", 4));
-    box("txtPV")->setText(pv("p03Pv1", 4));
-    box("txtPVUnit")->setText(unit("p03Pv1Unit"));
-    box("txtProcessTemperature")->setText(pv("p03Pv3", 2));
-    box("txtTemperatureUnit")->setText(unit("p03Pv3Unit"));
-    box("txtProcessPressure")->setText(pv("p03Pv4", 3));
-    box("txtPressureUnit")->setText(unit("p03Pv4Unit"));
-    box("txtSheddingFrequency")->setText(pv("p03Pv2", 1));
+    readInto(&SendAction2, [&] { box("txtLoopCurrent")->setText(pv("p02Current", 4)); });
+    readInto(&SendAction3, [&] {
+        box("txtPV")->setText(pv("p03Pv1", 4));
+        box("txtPVUnit")->setText(unit("p03Pv1Unit"));
+        box("txtProcessTemperature")->setText(pv("p03Pv3", 2));
+        box("txtTemperatureUnit")->setText(unit("p03Pv3Unit"));
+        box("txtProcessPressure")->setText(pv("p03Pv4", 3));
+        box("txtPressureUnit")->setText(unit("p03Pv4Unit"));
+        box("txtSheddingFrequency")->setText(pv("p03Pv2", 1));
+    });
     Step();
-    SendCmd15();
-    box("txtUpperRange")->setText(RoundedText(UpperRangeValue, 3));
-    box("txtLowerRange")->setText(RoundedText(LowerRangeValue, 3));
-    box("txtDamping")->setText(RoundedText(DampingValue, 4));
-    box("txtAlarmCurrent")->setText(mapped(AlarmSelectionCode, {"High (21.75mA)", "Low (3.75mA)"}));
+    readInto(&SendCmd15, [&] {
+        box("txtUpperRange")->setText(RoundedText(UpperRangeValue, 3));
+        box("txtLowerRange")->setText(RoundedText(LowerRangeValue, 3));
+        box("txtDamping")->setText(RoundedText(DampingValue, 4));
+        box("txtAlarmCurrent")->setText(mapped(AlarmSelectionCode, {"High (21.75mA)", "Low (3.75mA)"}));
+    });
     Step();
-    SendCmd235();
-    box("txtTemperatureSource")
-        ->setText(mapped(TemperatureSource, {"Integrated RTD", "External RTD", "User Specified", "Steam Table"}));
+    readInto(&SendCmd235, [&] {
+        box("txtTemperatureSource")
+            ->setText(mapped(TemperatureSource, {"Integrated RTD", "External RTD", "User Specified", "Steam Table"}));
+    });
     Step();
-    SendCmd233();
-    box("txtUserSpecifiedTemperature")->setText(RoundedText(UserDefinedTemperature, 2));
+    readInto(&SendCmd233, [&] {
+        box("txtUserSpecifiedTemperature")->setText(RoundedText(UserDefinedTemperature, 2));
+    });
     Step();
-    SendCmd241();
-    box("txtPressureSource")
-        ->setText(mapped(PressureSource, {"Analog input - Absolute", "User Specified", "Steam Table",
-                                          "Analog input - Gauge"}));
+    readInto(&SendCmd241, [&] {
+        box("txtPressureSource")
+            ->setText(mapped(PressureSource, {"Analog input - Absolute", "User Specified", "Steam Table",
+                                              "Analog input - Gauge"}));
+    });
     Step();
-    SendCmd239();
-    box("txtUserSpecifiedPressure")->setText(NumberText(UserDefinedPressure));
+    readInto(&SendCmd239, [&] {
+        box("txtUserSpecifiedPressure")->setText(NumberText(UserDefinedPressure));
+    });
     Step();
-    SendCmd184();
-    box("txtInputUpperRange")->setText(RoundedText(InputUpperRange, 5));
-    box("txtInputLowerRange")->setText(RoundedText(InputLowerRange, 5));
-    box("txtInputPressure")->setText(RoundedText(InputPressure, 5));
-    box("txtInputCurrent")->setText(RoundedText(InputCurrent, 5));
+    readInto(&SendCmd184, [&] {
+        box("txtInputUpperRange")->setText(RoundedText(InputUpperRange, 5));
+        box("txtInputLowerRange")->setText(RoundedText(InputLowerRange, 5));
+        box("txtInputPressure")->setText(RoundedText(InputPressure, 5));
+        box("txtInputCurrent")->setText(RoundedText(InputCurrent, 5));
+    });
     Step();
-    SendCmd205();
-    box("txtProcessDensity")->setText(RoundedText(ProcessDensity, 6));
-    box("txtStandardDensity")->setText(RoundedText(StandardDensity, 6));
-    box("txtProcessViscosity")->setText(RoundedText(ProcessViscosity, 6));
+    readInto(&SendCmd205, [&] {
+        box("txtProcessDensity")->setText(RoundedText(ProcessDensity, 6));
+        box("txtStandardDensity")->setText(RoundedText(StandardDensity, 6));
+        box("txtProcessViscosity")->setText(RoundedText(ProcessViscosity, 6));
+    });
     Step();
-    SendCmd214();
-    box("txtDensityViscositySource")
-        ->setText(mapped(DensityViscositySource, {"Property Table", "User Specified", "Steam Table"}));
+    readInto(&SendCmd214, [&] {
+        box("txtDensityViscositySource")
+            ->setText(mapped(DensityViscositySource, {"Property Table", "User Specified", "Steam Table"}));
+    });
     Step();
-    SendCmd216();
-    box("txtPropertyTableName")->setText(PropertyTableName);
-    box("txtPropertyTableVersion")->setText(QString::number(PropertyTableVersion));
+    readInto(&SendCmd216, [&] {
+        box("txtPropertyTableName")->setText(PropertyTableName);
+        box("txtPropertyTableVersion")->setText(QString::number(PropertyTableVersion));
+    });
     Step();
-    SendCmd212();
-    box("txtViscosity")->setText(RoundedText(UserDefinedViscosity, 6));
-    box("txtDensity")->setText(RoundedText(UserDefinedDensity, 6));
+    readInto(&SendCmd212, [&] {
+        box("txtViscosity")->setText(RoundedText(UserDefinedViscosity, 6));
+        box("txtDensity")->setText(RoundedText(UserDefinedDensity, 6));
+    });
     Step();
-    SendCmd164();
-    box("txtLCD")->setText(mapped(LCDDisplayMode, {"Primary Variable", "Loop Current", "Totalizer", "Temperature",
-                                                   "Pressure", "PV & Totalizer"}));
+    readInto(&SendCmd164, [&] {
+        box("txtLCD")->setText(mapped(LCDDisplayMode, {"Primary Variable", "Loop Current", "Totalizer", "Temperature",
+                                                       "Pressure", "PV & Totalizer"}));
+    });
     Step();
-    SendCmd208();
-    box("txtPipeID")->setText(RoundedText(PipeID, 3));
+    readInto(&SendCmd208, [&] {
+        box("txtPipeID")->setText(RoundedText(PipeID, 3));
+    });
     Step();
-    SendCmd145();
-    box("txtStandardTemperature")->setText(RoundedText(BaseTemperature, 2));
+    readInto(&SendCmd145, [&] {
+        box("txtStandardTemperature")->setText(RoundedText(BaseTemperature, 2));
+    });
     Step();
-    SendCmd147();
-    box("txtStandardPressure")->setText(RoundedText(BasePressure, 3));
+    readInto(&SendCmd147, [&] {
+        box("txtStandardPressure")->setText(RoundedText(BasePressure, 3));
+    });
     Step();
-    SendCmd252();
-    box("txtAtmosphericPressure")->setText(RoundedText(AtmosphericPressure, 3));
+    readInto(&SendCmd252, [&] {
+        box("txtAtmosphericPressure")->setText(RoundedText(AtmosphericPressure, 3));
+    });
     Step();
     if (hasKFactor(revision_)) {
-        SendCmd167();
-        box("txtKFactor")->setText(RoundedText(KFactor, 5));
+        readInto(&SendCmd167, [&] {
+            box("txtKFactor")->setText(RoundedText(KFactor, 5));
+        });
         Step();
     }
-    SendCmd149();
-    box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 1));
+    readInto(&SendCmd149, [&] {
+        box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 1));
+    });
     Step();
-    SendCmd152();
-    box("txtUpperRangeFrequency")->setText(NumberText(UpperRangeFrequency));
+    readInto(&SendCmd152, [&] {
+        box("txtUpperRangeFrequency")->setText(NumberText(UpperRangeFrequency));
+    });
     Step();
-    SendCmd154();
-    box("txtPulseOutputFrequency")->setText(NumberText(PulseOutputFrequency));
+    readInto(&SendCmd154, [&] {
+        box("txtPulseOutputFrequency")->setText(NumberText(PulseOutputFrequency));
+    });
     Step();
-    SendCmd156();
-    box("txtUserSpecifiedFrequency")->setText(NumberText(UserDefinedFrequency));
+    readInto(&SendCmd156, [&] {
+        box("txtUserSpecifiedFrequency")->setText(NumberText(UserDefinedFrequency));
+    });
     Step();
-    SendCmd150();
-    box("txtPulseMode")->setText(mapped(PulseOutputMode, {"Shedding Frequency", "Scaled PV", "User Spec Frequency",
-                                                          "Disabled"}));
+    readInto(&SendCmd150, [&] {
+        box("txtPulseMode")->setText(mapped(PulseOutputMode, {"Shedding Frequency", "Scaled PV", "User Spec Frequency",
+                                                              "Disabled"}));
+    });
     Step();
-    SendCmd149();
-    box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 0));
+    readInto(&SendCmd149, [&] {
+        box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 0));
+    });
     Step();
 
     // Without the meter's totalizer settings the multiplier is 1: the
@@ -303,18 +334,20 @@ void frmConfigReport::Read() {
     float multiplier = 1.0f;
     box("txtMultiplier")->setText(QStringLiteral("1.0"));
     if (hasTotalizerSettings(revision_)) {
-        SendCmd188();
-        multiplier = TotalizerMultiplier;
-        box("txtRollOverValue")->setText(NumberText(TotalizerRollOverValue));
-        box("txtMultiplier")->setText(NumberText(TotalizerMultiplier));
-        box("txtUserSpecifiedTotalizerUnit")->setText(TotalizerCustomUnit);
+        readInto(&SendCmd188, [&] {
+            multiplier = TotalizerMultiplier;
+            box("txtRollOverValue")->setText(NumberText(TotalizerRollOverValue));
+            box("txtMultiplier")->setText(NumberText(TotalizerMultiplier));
+            box("txtUserSpecifiedTotalizerUnit")->setText(TotalizerCustomUnit);
+        });
         Step();
     }
-    SendCmd160();
-    box("txtTotalizerValue")->setText(ScientificText(TotalizerValue));
-    box("txtTotalizerMode")->setText(mapped(TotalizerRunning, {"Stopped", "Running"}));
-    box("txtTotalizerUnit")
-        ->setText(multiplier != 1.0f ? text("txtUserSpecifiedTotalizerUnit") : UnitText(TotalizerUnitCode));
+    readInto(&SendCmd160, [&] {
+        box("txtTotalizerValue")->setText(ScientificText(TotalizerValue));
+        box("txtTotalizerMode")->setText(mapped(TotalizerRunning, {"Stopped", "Running"}));
+        box("txtTotalizerUnit")
+            ->setText(multiplier != 1.0f ? text("txtUserSpecifiedTotalizerUnit") : UnitText(TotalizerUnitCode));
+    });
     Step();
 
     frameDownLoadingData->setVisible(false);

@@ -9,13 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
-#include "app/shell/frmComPort.h"
+#include "app/forms/configuration_form.h"
 #include "app/shell/frmMain.h"
 #include "app/tools/report_output.h"
 #include "app/tools/tool_widgets.h"
@@ -68,6 +69,10 @@ void showDate(const QDate& date, QLineEdit* day, QLineEdit* month, QLineEdit* ye
     day->setText(date.isValid() ? QString::number(date.day()) : QString());
     month->setText(date.isValid() ? QString::number(date.month()) : QString());
     year->setText(date.isValid() ? QString::number(date.year()) : QString());
+}
+
+void readInto(void (*send)(), const std::function<void()>& fill) {
+    if (MeterTook(send)) fill();
 }
 
 // The leading number of a text, as far as it goes: "-32768" gives -32768,
@@ -229,97 +234,116 @@ QLineEdit* frmDiagnostics::box(const char* name) const {
     return found;
 }
 
+// A command the meter did not take fills nothing: its boxes stay empty
+// rather than show values another read left in the store.
 void frmDiagnostics::Read() {
     platform::BusyPointer busy;
-    if (frmComPort* port = ComPortForm()) port->InitHART();
+    for (QLineEdit* shown : findChildren<QLineEdit*>()) shown->clear();
+    if (!OpenLinkIfNeeded()) return;
     const frmMain* main = MainWindow();
     FenwireControl* control = Fenwire1();
     auto number = [](int value) { return QString::number(value); };
 
-    SendCmd180();
-    box("txtMissingPulses")->setText(number(MissingPulses));
-    box("txtReynolds")->setText(NumberText(Reynolds));
-    box("txtStrouhal")->setText(NumberText(Strouhal));
-    box("txtWDRS")->setText(number(WDRS));
+    readInto(&SendCmd180, [&] {
+        box("txtMissingPulses")->setText(number(MissingPulses));
+        box("txtReynolds")->setText(NumberText(Reynolds));
+        box("txtStrouhal")->setText(NumberText(Strouhal));
+        box("txtWDRS")->setText(number(WDRS));
+    });
 
-    SendCmd132();
-    box("txtModelNumber")->setText(ModelNumber);
+    readInto(&SendCmd132, [&] { box("txtModelNumber")->setText(ModelNumber); });
+    // Identity from the last identify, which the link control and the store keep.
     if (control) {
         box("txtDeviceID")->setText(number(control->get("p00DeviceNumber")));
         box("txtManufacturer")->setText(number(control->get("p00VendorID")));
+        box("txtSoftwareRevision")->setText(number(control->get("p00SoftwRev")));
     }
-
-    SendCmd135();
-    // Packed ASCII pads with blanks: a deviation of blanks only is none.
-    box("txtModelDeviation")->setText(ModelDeviation.trimmed().isEmpty() ? QStringLiteral("none") : ModelDeviation);
-    if (control) box("txtSoftwareRevision")->setText(number(control->get("p00SoftwRev")));
     box("txtHardwareRevision")->setText(number(HardwareRevision));
 
-    SendCmd133();
-    box("txtTopLevelRevision")->setText(number(TopLevelRevision));
+    readInto(&SendCmd135, [&] {
+        // Packed ASCII pads with blanks: a deviation of blanks only is none.
+        box("txtModelDeviation")
+            ->setText(ModelDeviation.trimmed().isEmpty() ? QStringLiteral("none") : ModelDeviation);
+    });
 
-    SendCmd178();
-    box("txtAGCVoltage")->setText(RoundedText(AGCVoltage, 2));
-    box("txtAudioppVoltage")->setText(RoundedText(AudioPPVoltage, 2));
-    box("txtAudioDCVoltage")->setText(RoundedText(AudioDCVoltage, 2));
-    box("txtUltrasonicppVoltage")->setText(RoundedText(UltrasonicPPVoltage, 2));
-    box("txtUltrasonicDCVoltage")->setText(RoundedText(UltrasonicDCVoltage, 2));
+    readInto(&SendCmd133, [&] {
+        box("txtTopLevelRevision")->setText(number(TopLevelRevision));
+    });
 
-    SendCmd179();
-    box("txtVCCVoltage")->setText(RoundedText(VCCVoltage, 2));
-    box("txtLoopVoltage")->setText(RoundedText(LoopVoltage, 2));
-    box("txtStatusCodes")->setText(number(StatusCodes));
-    box("txtBlockageFactor")->setText(RoundedText(BlockageFactor, 4));
-    if (main && main->SoftwareRevision >= kFirstRevisionWithFaultLog) {
-        lblFault_Log->setVisible(true);
-        txtFault_Log->setVisible(true);
-        btnFlault_Log->setVisible(true);
-        txtFault_Log->setText(number(FaultLog));
-    }
+    readInto(&SendCmd178, [&] {
+        box("txtAGCVoltage")->setText(RoundedText(AGCVoltage, 2));
+        box("txtAudioppVoltage")->setText(RoundedText(AudioPPVoltage, 2));
+        box("txtAudioDCVoltage")->setText(RoundedText(AudioDCVoltage, 2));
+        box("txtUltrasonicppVoltage")->setText(RoundedText(UltrasonicPPVoltage, 2));
+        box("txtUltrasonicDCVoltage")->setText(RoundedText(UltrasonicDCVoltage, 2));
+    });
+
+    readInto(&SendCmd179, [&] {
+        box("txtVCCVoltage")->setText(RoundedText(VCCVoltage, 2));
+        box("txtLoopVoltage")->setText(RoundedText(LoopVoltage, 2));
+        box("txtStatusCodes")->setText(number(StatusCodes));
+        box("txtBlockageFactor")->setText(RoundedText(BlockageFactor, 4));
+        if (main && main->SoftwareRevision >= kFirstRevisionWithFaultLog) {
+            lblFault_Log->setVisible(true);
+            txtFault_Log->setVisible(true);
+            btnFlault_Log->setVisible(true);
+            txtFault_Log->setText(number(FaultLog));
+        }
+    });
     if (main)
         box("txtManufacturersDeviceType")
             ->setText(main->DeviceType == kLiquidDeviceType ? QStringLiteral("Liquid Flow Meter")
                                                             : QStringLiteral("Gas Flow Meter"));
 
-    SendCmd208();
-    box("txtPipeID")->setText(RoundedText(PipeID, 2));
-    SendCmd210();
-    box("txtStrutSize")->setText(RoundedText(StrutSize, 4));
-    SendCmd149();
-    box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 0));
-    SendCmd182();
-    box("txtMTE")->setText(RoundedText(MTE, 2));
-    box("txtMPE")->setText(RoundedText(MPE, 2));
-    SendCmd183();
-    showDate(ModificationDate, box("txtModificationDateDay"), box("txtModificationDateMonth"),
-             box("txtModificationDateYear"));
-    box("txtModificationNumber")->setText(number(ModificationNumber));
-    SendCmd129();
-    setCheckValue(chkPasswordProtection, PasswordProtectionFlag);
-    box("txtAccessLevel")->setText(number(AccessLevel));
+    readInto(&SendCmd208, [&] {
+        box("txtPipeID")->setText(RoundedText(PipeID, 2));
+    });
+    readInto(&SendCmd210, [&] {
+        box("txtStrutSize")->setText(RoundedText(StrutSize, 4));
+    });
+    readInto(&SendCmd149, [&] {
+        box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 0));
+    });
+    readInto(&SendCmd182, [&] {
+        box("txtMTE")->setText(RoundedText(MTE, 2));
+        box("txtMPE")->setText(RoundedText(MPE, 2));
+    });
+    readInto(&SendCmd183, [&] {
+        showDate(ModificationDate, box("txtModificationDateDay"), box("txtModificationDateMonth"),
+                 box("txtModificationDateYear"));
+        box("txtModificationNumber")->setText(number(ModificationNumber));
+    });
+    readInto(&SendCmd129, [&] {
+        setCheckValue(chkPasswordProtection, PasswordProtectionFlag);
+        box("txtAccessLevel")->setText(number(AccessLevel));
+    });
 
-    SendCmd229();
-    setCheckValue(chkFixedCarrier, CarrierMode);
-    box("txtCBW")->setText(number(CBW));
-    box("txtBCF")->setText(number(BCF));
-    box("txtCSP")->setText(number(CSP));
-    box("txtCFV")->setText(number(CFV));
-    showMapped(box("txtSideband"), checkValue(chkFixedCarrier),
-               {"Lower Side Band", "Fixed Frequency", "Upper Side Band"});
-    chkLowXmtPower->setChecked(LowXmtPower != 0);
+    readInto(&SendCmd229, [&] {
+        setCheckValue(chkFixedCarrier, CarrierMode);
+        box("txtCBW")->setText(number(CBW));
+        box("txtBCF")->setText(number(BCF));
+        box("txtCSP")->setText(number(CSP));
+        box("txtCFV")->setText(number(CFV));
+        showMapped(box("txtSideband"), checkValue(chkFixedCarrier),
+                   {"Lower Side Band", "Fixed Frequency", "Upper Side Band"});
+        chkLowXmtPower->setChecked(LowXmtPower != 0);
+    });
 
-    SendCmd137();
-    box("txtPartNumber")->setText(PartNumber);
-    showMapped(box("txtMeterType"), MeterType, {"Gas", "Liquid", "Steam"});
-    showMapped(box("txtMeterStyle"), MeterStyle, {"Wafer", "Insertion"});
-    showMapped(box("txtSensorOption"), SensorOption, {"None", "Temperature", "Pressure", "B"});
-    showMapped(box("txtDisplayOption"), DisplayOption, {"None", "LCD"});
+    readInto(&SendCmd137, [&] {
+        box("txtPartNumber")->setText(PartNumber);
+        showMapped(box("txtMeterType"), MeterType, {"Gas", "Liquid", "Steam"});
+        showMapped(box("txtMeterStyle"), MeterStyle, {"Wafer", "Insertion"});
+        showMapped(box("txtSensorOption"), SensorOption, {"None", "Temperature", "Pressure", "B"});
+        showMapped(box("txtDisplayOption"), DisplayOption, {"None", "LCD"});
+    });
 
-    SendCmd199();
-    showDate(CalibrationDate, box("txtCalibrationDateDay"), box("txtCalibrationDateMonth"),
-             box("txtCalibrationDateYear"));
-    SendCmd170();
-    box("txtSimulationMode")->setText(SimulationMode == 1 ? QStringLiteral("Carrier") : QStringLiteral("Output"));
+    readInto(&SendCmd199, [&] {
+        showDate(CalibrationDate, box("txtCalibrationDateDay"), box("txtCalibrationDateMonth"),
+                 box("txtCalibrationDateYear"));
+    });
+    readInto(&SendCmd170, [&] {
+        box("txtSimulationMode")->setText(SimulationMode == 1 ? QStringLiteral("Carrier") : QStringLiteral("Output"));
+    });
 }
 
 void frmDiagnostics::ShowStatusCodes(const QString& codeList) {

@@ -14,6 +14,7 @@
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
+#include "app/forms/configuration_form.h"
 #include "app/shell/frmComPort.h"
 #include "app/shell/frmMain.h"
 #include "app/tools/tool_widgets.h"
@@ -98,12 +99,12 @@ frmTrimAnalogOutput::frmTrimAnalogOutput(QWidget* parent) : QDialog(parent) {
 
     {
         platform::BusyPointer busy;
-        if (frmComPort* port = ComPortForm()) port->InitHART();
-        Refresh();
+        if (OpenLinkIfNeeded()) Refresh();
     }
     tmrUpdateCurrent->start();
 }
 
+// A loop current the meter did not send leaves the box as it was.
 void frmTrimAnalogOutput::ShowLoopCurrent() {
     if (FenwireControl* control = Fenwire1()) txtAnalogCurrent->setText(NumberText(control->getFloat("p02Current")));
 }
@@ -112,7 +113,7 @@ void frmTrimAnalogOutput::ShowLoopCurrent() {
 // output is fixed and never clears it.
 void frmTrimAnalogOutput::Refresh() {
     WaitWhileBusy();
-    SendAction2();
+    if (!MeterTook(&SendAction2)) return;
     ShowLoopCurrent();
     if (DeviceStatus & kOutputFixedBit) {
         txtFixedCurrentValue->setText(txtAnalogCurrent->text());
@@ -122,13 +123,12 @@ void frmTrimAnalogOutput::Refresh() {
 
 void frmTrimAnalogOutput::btnRead_Click() {
     platform::BusyPointer busy;
-    if (frmComPort* port = ComPortForm()) port->InitHART();
-    Refresh();
+    if (OpenLinkIfNeeded()) Refresh();
 }
 
 void frmTrimAnalogOutput::btnWrite_Click() {
     platform::BusyPointer busy;
-    if (frmComPort* port = ComPortForm()) port->InitHART();
+    if (!OpenLinkIfNeeded()) return;
     if (canWrite()) {
         float current = 0.0f;
         if (!ParseNumber(txtFixedCurrentValue->text(), current)) {
@@ -172,8 +172,7 @@ void frmTrimAnalogOutput::Trim(frmDMMCurrentMeasurement::TrimPoint point) {
 void frmTrimAnalogOutput::tmrUpdateCurrent_Timer() {
     FenwireControl* control = Fenwire1();
     if (!control || control->get("cBusy") != 0) return;
-    SendAction2();
-    ShowLoopCurrent();
+    if (MeterTook(&SendAction2)) ShowLoopCurrent();
 }
 
 void frmTrimAnalogOutput::closeEvent(QCloseEvent* event) {

@@ -200,6 +200,21 @@ TEST_F(Reports, DiagnosticsShowsTheFaultLogFromRevisionTenAndMapsEveryCode) {
     EXPECT_EQ(lines[40], "Modification: :258");
 }
 
+// A report never shows figures the meter did not send for it.
+TEST_F(Reports, AMeterThatStopsAnsweringLeavesTheBoxesEmptyAndIsReportedOnce) {
+    connectTo("liquid_wafer", steady());
+    auto form = diagnostics();
+    EXPECT_EQ(text(*form, "txtAGCVoltage"), "2.15");
+    sim->silent = true;
+    click(*form, "btnRead");
+    sim->silent = false;
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+    for (const char* name : {"txtMissingPulses", "txtAGCVoltage", "txtStatusCodes", "txtPartNumber", "txtCBW"})
+        EXPECT_TRUE(text(*form, name).isEmpty()) << name;
+    EXPECT_EQ(form->ReportLines()[13], "AGC Voltage: ");
+    EXPECT_EQ(ui.busyDepth(), 0);
+}
+
 // ---- configuration report -------------------------------------------------------
 
 struct RevisionCase {
