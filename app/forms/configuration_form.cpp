@@ -1,10 +1,12 @@
 #include "app/forms/configuration_form.h"
 
+#include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 
 #include "app/commands/format.h"
+#include "app/forms/option_group.h"
 #include "app/shell/frmComPort.h"
 #include "app/shell/frmMain.h"
 #include "platform/platform.h"
@@ -53,6 +55,7 @@ void ConfigurationForm::ShowNothingRead() {
     for (QLineEdit* entry : findChildren<QLineEdit*>())
         if (!entry->parentWidget()->inherits("QComboBox")) entry->clear();
     for (QComboBox* list : findChildren<QComboBox*>()) list->setCurrentIndex(-1);
+    for (QButtonGroup* options : findChildren<QButtonGroup*>()) ClearOptions(*options);
 }
 
 void ConfigurationForm::btnRead_Click() {

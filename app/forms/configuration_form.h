@@ -34,8 +34,8 @@ protected:
     virtual void BeforeFirstRead() {}
     // "Close"; closing by the window frame only closes.
     virtual void btnCancel_Click();
-    // After an opening read that did not get through: entry boxes empty and
-    // lists without a selection.
+    // After an opening read that did not get through: entry boxes empty,
+    // lists and option groups without a selection.
     virtual void ShowNothingRead();
 
     // The main window's write guard; false without a main window.

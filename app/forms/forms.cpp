@@ -57,6 +57,12 @@ void RegisterForms() {
     for (auto& [name, factory] : registrations()) setFormFactory(QString::fromLatin1(name), std::move(factory));
 }
 
+std::unique_ptr<QDialog> CreateForm(const QString& name, QWidget* parent) {
+    for (const auto& registration : registrations())
+        if (name == QLatin1String(registration.name)) return registration.factory(parent);
+    return nullptr;
+}
+
 void UnregisterForms() {
     for (const auto& registration : registrations()) setFormFactory(QString::fromLatin1(registration.name), nullptr);
 }

@@ -7,6 +7,7 @@
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
+#include "app/shell/frmComPort.h"
 #include "ui_frmPulseOutput.h"
 
 namespace app {
@@ -21,7 +22,7 @@ frmPulseOutput::frmPulseOutput(QWidget* parent)
     : ConfigurationForm(parent), ui(std::make_unique<Ui::frmPulseOutput>()) {
     ui->setupUi(this);
     rdoPulseOutputMode.emplace(*this, "rdoPulseOutputMode");
-    rdoPulseOutputMode->OnSelected([this](int mode) { EnableFrequenciesFor(mode); });
+    rdoPulseOutputMode->OnSelectionChanged([this](int mode) { EnableFrequenciesFor(mode); });
     tmrUpdateOutput = new QTimer(this);
     tmrUpdateOutput->setObjectName(QStringLiteral("tmrUpdateOutput"));
     tmrUpdateOutput->setInterval(kRefreshIntervalMs);
@@ -71,11 +72,12 @@ void frmPulseOutput::WriteRoutine() {
 
 void frmPulseOutput::tmrUpdateOutput_Timer() {
     // A tick that falls into a running transaction (this dialog's or another)
-    // is skipped rather than put on the line beside it; the next one refreshes.
-    FenwireControl* fenwire = Fenwire1();
-    if (!fenwire || fenwire->get("cBusy") != 0) return;
-    SendCmd154();
-    ui->txtPulseOutputFrequency->setText(NumberText(PulseOutputFrequency));
+    // is skipped rather than put on the line beside it, and so is one while
+    // the link is closed (its loss has been reported); the next one refreshes.
+    const frmComPort* port = ComPortForm();
+    const FenwireControl* fenwire = Fenwire1();
+    if (!port || !port->LinkOpen() || !fenwire || WaitingForMeter() || fenwire->get("cBusy") != 0) return;
+    if (MeterTook([] { SendCmd154(); })) ui->txtPulseOutputFrequency->setText(NumberText(PulseOutputFrequency));
 }
 
 void frmPulseOutput::hideEvent(QHideEvent* event) {

@@ -21,17 +21,19 @@ void OptionGroup::Select(int code) {
     if (HasOption(code)) options_[code]->setChecked(true);
 }
 
-void OptionGroup::Clear() {
-    // An exclusive group keeps one option checked; it lets go only while not exclusive.
-    group_->setExclusive(false);
-    for (QRadioButton* option : std::as_const(options_)) option->setChecked(false);
-    group_->setExclusive(true);
+void OptionGroup::Clear() { ClearOptions(*group_); }
+
+void OptionGroup::OnSelectionChanged(const std::function<void(int)>& handler) {
+    QButtonGroup* group = group_;
+    QObject::connect(group, &QButtonGroup::idToggled, group, [group, handler] { handler(group->checkedId()); });
 }
 
-void OptionGroup::OnSelected(const std::function<void(int)>& handler) {
-    QObject::connect(group_, &QButtonGroup::idToggled, group_, [handler](int code, bool checked) {
-        if (checked) handler(code);
-    });
+void ClearOptions(QButtonGroup& group) {
+    // An exclusive group keeps one option checked; it lets go only while not exclusive.
+    const bool exclusive = group.exclusive();
+    group.setExclusive(false);
+    for (QAbstractButton* option : group.buttons()) option->setChecked(false);
+    group.setExclusive(exclusive);
 }
 
 }  // namespace app

@@ -26,13 +26,16 @@ public:
     void Select(int code);
     // No option selected.
     void Clear();
-    // Calls `handler` with the code whenever an option becomes selected, by
-    // the user or by the dialog.
-    void OnSelected(const std::function<void(int)>& handler);
+    // Calls `handler` with the selected code (-1 for none) whenever the
+    // selection changes, by the user or by the dialog.
+    void OnSelectionChanged(const std::function<void(int)>& handler);
 
 private:
     QList<QRadioButton*> options_;
     QButtonGroup* group_ = nullptr;
 };
+
+// Unchecks every option of `group`.
+void ClearOptions(QButtonGroup& group);
 
 }  // namespace app

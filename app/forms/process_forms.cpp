@@ -69,7 +69,7 @@ frmProcessTemperature::frmProcessTemperature(QWidget* parent)
     AddUnits(*ui->cmbProcessTemperatureUnit, kTemperatureUnits);
     ui->cmbProcessTemperatureUnit->setCurrentIndex(-1);  // until a read finds the meter's unit
     rdoProcessTemperatureSource.emplace(*this, "rdoProcessTemperatureSource");
-    rdoProcessTemperatureSource->OnSelected([this](int source) { EnableUserDefinedFor(source); });
+    rdoProcessTemperatureSource->OnSelectionChanged([this](int source) { EnableUserDefinedFor(source); });
     EnableUserDefinedFor(rdoProcessTemperatureSource->Selected());
     Open();
 }
@@ -128,7 +128,7 @@ frmProcessPressure::frmProcessPressure(QWidget* parent)
     AddUnits(*ui->cmbProcessPressureUnit, PressureUnits());
     ui->cmbProcessPressureUnit->setCurrentIndex(-1);
     rdoProcessPressureSource.emplace(*this, "rdoProcessPressureSource");
-    rdoProcessPressureSource->OnSelected([this](int source) { EnableEntriesFor(source); });
+    rdoProcessPressureSource->OnSelectionChanged([this](int source) { EnableEntriesFor(source); });
     EnableEntriesFor(rdoProcessPressureSource->Selected());
     Open();
 }
@@ -204,7 +204,7 @@ frmDensityAndViscosity::frmDensityAndViscosity(QWidget* parent)
     : ConfigurationForm(parent), ui(std::make_unique<Ui::frmDensityAndViscosity>()) {
     ui->setupUi(this);
     rdoDensityAndViscositySource.emplace(*this, "rdoDensityAndViscositySource");
-    rdoDensityAndViscositySource->OnSelected([this](int source) { EnableUserDefinedFor(source); });
+    rdoDensityAndViscositySource->OnSelectionChanged([this](int source) { EnableUserDefinedFor(source); });
     EnableUserDefinedFor(rdoDensityAndViscositySource->Selected());
     Open();
 }

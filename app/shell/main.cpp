@@ -1,18 +1,21 @@
 // corvane-hart: the HART interface utility for the Corvane vortex flow meter.
 //
-//   corvane-hart [--sim [PROFILE]] [--screenshot FILE]
+//   corvane-hart [--sim [PROFILE]] [--screenshot FILE [--form DIALOG]]
 //
 // --sim starts corvane-meter-sim (from beside this program) on a
 // pseudo-terminal and makes it COM 1, optionally loading a profile file.
 // --screenshot presses Connect once the window is up, saves the main window
-// as a PNG and exits.
+// as a PNG and exits; with --form it opens that configuration dialog
+// (frmPulseOutput, ...) after Connect and saves the dialog instead.
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "app/forms/forms.h"
@@ -28,12 +31,13 @@ struct Options {
     bool sim = false;
     QString profile;
     QString screenshot;
+    QString form;  // the dialog to take instead of the main window
 };
 
 constexpr int kScreenshotTimeoutMs = 60000;
 
 int usage(const QString& why) {
-    std::fprintf(stderr, "corvane-hart: %s\nusage: corvane-hart [--sim [PROFILE]] [--screenshot FILE]\n",
+    std::fprintf(stderr, "corvane-hart: %s\nusage: corvane-hart [--sim [PROFILE]] [--screenshot FILE [--form DIALOG]]\n",
                  why.toLocal8Bit().constData());
     return 2;
 }
@@ -52,10 +56,20 @@ bool parseOptions(const QStringList& args, Options& options, QString& error) {
                 return false;
             }
             options.screenshot = args[++i];
+        } else if (arg == QLatin1String("--form")) {
+            if (!hasValue) {
+                error = QStringLiteral("--form needs a dialog name");
+                return false;
+            }
+            options.form = args[++i];
         } else {
             error = "unknown option " + arg;
             return false;
         }
+    }
+    if (!options.form.isEmpty() && options.screenshot.isEmpty()) {
+        error = QStringLiteral("--form goes with --screenshot");
+        return false;
     }
     return true;
 }
@@ -119,7 +133,18 @@ int main(int argc, char** argv) {
         });
         QTimer::singleShot(0, &window, [&window, &options] {
             window.findChild<QPushButton*>(QStringLiteral("btnConnect"))->click();  // returns when Connect is done
-            const bool saved = window.grab().save(options.screenshot, "PNG");
+            std::unique_ptr<QDialog> form;
+            if (!options.form.isEmpty()) {
+                form = app::CreateForm(options.form, &window);  // reads the meter while it opens
+                if (!form) {
+                    std::fprintf(stderr, "corvane-hart: no dialog %s\n", options.form.toLocal8Bit().constData());
+                    QCoreApplication::exit(2);
+                    return;
+                }
+                form->show();
+            }
+            QWidget& shot = form ? static_cast<QWidget&>(*form) : static_cast<QWidget&>(window);
+            const bool saved = shot.grab().save(options.screenshot, "PNG");
             if (!saved)
                 std::fprintf(stderr, "corvane-hart: cannot write %s\n", options.screenshot.toLocal8Bit().constData());
             QCoreApplication::exit(saved ? 0 : 1);

@@ -282,3 +282,24 @@ TEST_F(PulseOutput, MenuEntryOpensTheDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace formstest;
+
+TEST_F(FormsTest, PulseOutputOnASilentMeterShowsNothingReadAndTicksStayOffTheClosedLink) {
+    connectTo("gas_insertion");
+    sim->silent = true;
+    auto form = std::make_unique<app::frmPulseOutput>(window.get());
+    for (int code = 0; code < 4; ++code)
+        EXPECT_FALSE(child<QRadioButton>(*form, ("rdoPulseOutputMode_" + std::to_string(code)).c_str())->isChecked());
+    EXPECT_FALSE(enabled(*form, "txtUpperRangeFrequency"));
+    EXPECT_FALSE(enabled(*form, "txtUserDefinedFrequency"));
+    EXPECT_EQ(text(*form, "txtPulseOutputFrequency"), "");
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+    sim->silent = false;
+    EXPECT_TRUE(sentDuring([&] { QMetaObject::invokeMethod(form.get(), "tmrUpdateOutput_Timer"); }).empty());
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+}
+
+}  // namespace
