@@ -124,7 +124,6 @@ private:
     const Frame* awaiting_ = nullptr;          // the request whose reply is awaited
     std::optional<ParsedFrame> matched_;       // its reply, good or damaged
     std::optional<Clock::time_point> lastBurstEnd_;
-    bool burstDeviceAnnounced_ = false;
 
     std::mutex monitorMutex_;  // held while posting to the monitor, so unregistering it is final
     std::thread thread_;
