@@ -487,7 +487,7 @@ void CKvFenwireCtrl::onMonitor(intptr_t wParam, intptr_t lParam) {
 // ---- the bus monitor window ---------------------------------------------------
 
 void CKvFenwireCtrl::openBusview() {
-    busview_.reset();
+    closeBusview();  // the sending side refers to the window, so it goes first
     busview_ = std::make_unique<BusviewWindow>(*messageWindow_, driverHandle_);
     busview_->onClosedByUser = [this] { busviewClosedByUser(); };
     busviewSending_ = std::make_unique<BusviewSending>(
