@@ -118,16 +118,8 @@ frmConfigReport::frmConfigReport(QWidget* parent) : QDialog(parent) {
     btnRead = makeButton(*this, "btnRead", "Read");
     btnPrint = makeButton(*this, "btnPrint", "Print");
     btnOK = makeButton(*this, "btnOK", "Close");
-    auto* columns = new QHBoxLayout;
-    for (QGridLayout* column : {device, process, fluid}) {
-        column->setRowStretch(column->rowCount(), 1);
-        columns->addLayout(column);
-    }
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnRead);
-    buttons->addWidget(btnPrint);
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
+    QHBoxLayout* columns = columnsRow({device, process, fluid});
+    QHBoxLayout* buttons = readPrintCloseRow(btnRead, btnPrint, btnOK);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addWidget(frameDownLoadingData);

@@ -205,16 +205,8 @@ frmDiagnostics::frmDiagnostics(QWidget* parent) : QDialog(parent) {
     QPushButton* btnRead = makeButton(*this, "btnRead", "Read");
     QPushButton* btnPrint = makeButton(*this, "btnPrint", "Print");
     QPushButton* btnOK = makeButton(*this, "btnOK", "Close");
-    auto* columns = new QHBoxLayout;
-    for (QGridLayout* column : {identity, signals_, flow}) {
-        column->setRowStretch(column->rowCount(), 1);
-        columns->addLayout(column);
-    }
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(btnRead);
-    buttons->addWidget(btnPrint);
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
+    QHBoxLayout* columns = columnsRow({identity, signals_, flow});
+    QHBoxLayout* buttons = readPrintCloseRow(btnRead, btnPrint, btnOK);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addLayout(buttons);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,6 +39,24 @@ QCheckBox* makeCheckBox(QWidget& form, const char* name, const char* caption) {
     auto* box = new QCheckBox(QString::fromLatin1(caption), &form);
     box->setObjectName(QString::fromLatin1(name));
     return box;
+}
+
+QHBoxLayout* columnsRow(std::initializer_list<QGridLayout*> columns) {
+    auto* row = new QHBoxLayout;
+    for (QGridLayout* column : columns) {
+        column->setRowStretch(column->rowCount(), 1);
+        row->addLayout(column);
+    }
+    return row;
+}
+
+QHBoxLayout* readPrintCloseRow(QPushButton* read, QPushButton* print, QPushButton* close) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(read);
+    row->addWidget(print);
+    row->addStretch();
+    row->addWidget(close);
+    return row;
 }
 
 }  // namespace app

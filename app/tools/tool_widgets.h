@@ -4,8 +4,11 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 class QCheckBox;
 class QGridLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -21,5 +24,9 @@ QLineEdit* addDisplayRow(QWidget& form, QGridLayout& grid, const char* name, con
                          const char* unit = "");
 QPushButton* makeButton(QWidget& form, const char* name, const char* caption);
 QCheckBox* makeCheckBox(QWidget& form, const char* name, const char* caption);
+// The report forms' shape: their value columns side by side, each packed to the top.
+QHBoxLayout* columnsRow(std::initializer_list<QGridLayout*> columns);
+// Their buttons: Read and Print on the left, Close on the right.
+QHBoxLayout* readPrintCloseRow(QPushButton* read, QPushButton* print, QPushButton* close);
 
 }  // namespace app
