@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/scripted.h"
+#include "tests/link/control/control_on_sim.h"
 #include "tests/link/control/hosted_control.h"
 #include "tests/support/sim_on_pipe.h"
 
@@ -13,30 +14,9 @@ using testsupport::SimOnPipe;
 
 namespace {
 
-std::vector<int> commandsSeen(const SimOnPipe& sim) {
-    std::vector<int> out;
-    for (const auto& r : sim.meter.requestLog()) out.push_back(r.command);
-    return out;
-}
+using testsupport::commandsSeen;
+using EngineTest = testsupport::ControlOnSim;
 
-struct EngineTest : ::testing::Test {
-    SimOnPipe sim;
-    HostedControl host;
-
-    void open(int mode) {
-        ASSERT_EQ(host.put("cComMode", mode), 0);
-        ASSERT_EQ(host.put("cComState", 1), 0);
-        ASSERT_EQ(host.number("cComError"), 0);
-        host.log.clear();
-    }
-    void learnIdentity() {
-        host.put("cDoCommand", 0);
-        ASSERT_TRUE(host.waitIdle());
-        ASSERT_EQ(host.number("cComResult"), 1);
-        sim.meter.clearRequestLog();
-        host.log.clear();
-    }
-};
 
 }  // namespace
 

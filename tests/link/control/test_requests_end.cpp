@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "link/driver/codec.h"
+#include "tests/link/control/control_on_sim.h"
 #include "tests/link/control/hosted_control.h"
 #include "tests/support/pipe_harness.h"
 #include "tests/support/sim_on_pipe.h"
@@ -17,33 +18,13 @@ using testsupport::SimOnPipe;
 
 namespace {
 
-std::vector<int> commandsSeen(const SimOnPipe& sim) {
-    std::vector<int> out;
-    for (const auto& r : sim.meter.requestLog()) out.push_back(r.command);
-    return out;
-}
+using testsupport::commandsSeen;
 
 int count(const std::vector<std::string>& events, const std::string& entry) {
     return static_cast<int>(std::count(events.begin(), events.end(), entry));
 }
 
-struct RequestsEnd : ::testing::Test {
-    SimOnPipe sim;
-    HostedControl host;
-
-    void open(int mode) {
-        ASSERT_EQ(host.put("cComMode", mode), 0);
-        ASSERT_EQ(host.put("cComState", 1), 0);
-        ASSERT_EQ(host.number("cComError"), 0);
-        host.log.clear();
-    }
-    void learnIdentity() {
-        host.put("cDoCommand", 0);
-        ASSERT_TRUE(host.waitIdle());
-        ASSERT_EQ(host.number("cComResult"), 1);
-        sim.meter.clearRequestLog();
-        host.log.clear();
-    }
+struct RequestsEnd : testsupport::ControlOnSim {
     // With the meter silent, a command waits for the identifier: one request
     // (the identity fetch) is outstanding and the command is pending.
     void leavePendingCommand(int command) {
