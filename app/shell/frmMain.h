@@ -38,6 +38,11 @@ using FormFactory = std::function<std::unique_ptr<QDialog>(QWidget* parent)>;
 // factory removes it. A form without a factory is not built yet: its menu
 // entry stays disabled. Takes effect for main windows created afterwards.
 void setFormFactory(const QString& form, FormFactory factory);
+// The factory of a form class whose constructor takes the parent.
+template <typename Form>
+FormFactory factoryOf() {
+    return [](QWidget* parent) -> std::unique_ptr<QDialog> { return std::make_unique<Form>(parent); };
+}
 
 // The caption of a PV label for a variable code ("PV (Volume):"; "PV (Invalid):" for an unknown code).
 QString PVLabelText(int variableCode);

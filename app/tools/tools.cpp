@@ -18,11 +18,6 @@ namespace app {
 
 namespace {
 
-template <typename Form>
-FormFactory factoryOf() {
-    return [](QWidget* parent) -> std::unique_ptr<QDialog> { return std::make_unique<Form>(parent); };
-}
-
 struct Registration {
     const char* name;
     FormFactory factory;
