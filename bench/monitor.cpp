@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     std::printf("frames %ld, kept lines at most %d, total %.1f s\n", frames, fenwire::kMaxKeptLines, total);
     std::printf("frames per second, first %ld: %.0f\n", kWindow, firstRate);
     std::printf("frames per second, last %ld: %.0f\n", kWindow, lastRate);
+    std::printf("last over first (1.0 = constant cost per frame): %.2f\n", lastRate / firstRate);
     std::printf("resident memory after %ld frames: %.1f MB\n", frames, residentKb() / 1024.0);
     return 0;
 }

@@ -28,11 +28,7 @@ std::optional<QStringList> ReadLines(const QString& path, QString& why) {
         why = file.errorString();
         return std::nullopt;
     }
-    QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QString& line : lines)
-        if (line.endsWith(u'\r')) line.chop(1);
-    return lines;
+    return SplitTableFile(file.readAll());
 }
 
 void ShowError(const QString& message) {

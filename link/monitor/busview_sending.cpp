@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTextCursor>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "link/monitor/busview_print.h"
 #include "link/monitor/busview_window.h"
@@ -225,7 +225,7 @@ void BusviewSending::printSelection() {
 }
 
 void BusviewSending::printAll() {
-    QTextEdit* text = window_.textArea();
+    QPlainTextEdit* text = window_.textArea();
     text->selectAll();
     printSelection();
     QTextCursor end(text->document());
@@ -271,7 +271,7 @@ void BusviewSending::rememberDirectoryOf(const QString& path) {
 }
 
 void BusviewSending::withRedrawSuspended(const std::function<void()>& dialog) {
-    QTextEdit* text = window_.textArea();
+    QPlainTextEdit* text = window_.textArea();
     text->setUpdatesEnabled(false);
     dialog();
     QTextCursor end(text->document());

@@ -13,7 +13,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCharFormat>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "link/control/about_box.h"
 #include "link/driver/wendrel.h"
@@ -42,10 +42,10 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
     setWindowTitle(QString::fromLatin1(kTitle));
     resize(614, 282);  // 351 by 150 dialog units
 
-    text_ = new QTextEdit(this);
+    text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("txtFrames"));
     text_->setReadOnly(true);
-    text_->setLineWrapMode(QTextEdit::NoWrap);
+    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setUndoRedoEnabled(false);
@@ -316,7 +316,11 @@ void BusviewWindow::append(const MonitorText& piece) {
         format.setForeground(qcolor(colourRgb(colour, white)));
         tail_.insertText(s, format);
     };
+    // One edit per frame: the view lays the new text out once. A plain-text
+    // view keeps that cost independent of how many lines it already holds,
+    // also when the oldest line is dropped.
     tail_.movePosition(QTextCursor::End);
+    tail_.beginEditBlock();
     size_t at = 0;
     for (const auto& run : piece.runs) {
         insert(at, run.start, MonitorColour::Text);
@@ -324,6 +328,7 @@ void BusviewWindow::append(const MonitorText& piece) {
         at = run.start + run.length;
     }
     insert(at, piece.text.size(), MonitorColour::Text);
+    tail_.endEditBlock();
     QScrollBar* bar = text_->verticalScrollBar();
     bar->setValue(bar->maximum());
     if (onAppended) onAppended(piece.text);

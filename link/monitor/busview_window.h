@@ -18,7 +18,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace wendrel {
 class MessageTarget;
@@ -53,7 +53,7 @@ public:
 
     BusviewCore& core() { return core_; }
     const BusviewFiles& files() const { return files_; }
-    QTextEdit* textArea() const { return text_; }
+    QPlainTextEdit* textArea() const { return text_; }
     QString statusText() const;
     QAction* action(const char* objectName) const;
 
@@ -101,7 +101,7 @@ private:
     QString logName_;
 
     QMenuBar* menuBar_ = nullptr;
-    QTextEdit* text_ = nullptr;
+    QPlainTextEdit* text_ = nullptr;
     QLabel* status_ = nullptr;
     QTextCursor tail_;
     std::vector<std::pair<QAction*, std::function<bool()>>> checks_;

@@ -231,8 +231,9 @@ TEST_F(PropertyTablesTest, GridTravelsColumnByColumn) {
 
     connectTo("gas_insertion", {{"mode", "edit"}});
     const auto sent = importFrom("grid.csv");
+    // The meter's density table (3 points) travels too, beside the grid.
     EXPECT_EQ(only(sent, {219, 224, 226}),
-              (std::vector<std::string>{"219 0003", "219 0203", "219 0302", "224 0000", "224 0001", "224 0100",
+              (std::vector<std::string>{"219 0003", "219 0103", "219 0203", "219 0302", "224 0000", "224 0001", "224 0100",
                                         "224 0101", "224 0102", "226 0000", "226 0100", "226 0200", "226 0001",
                                         "226 0101", "226 0201"}));
     EXPECT_EQ(only(sent, {217}, 0), std::vector<std::string>{"217 "});
@@ -259,6 +260,32 @@ TEST_F(PropertyTablesTest, FileKeysIgnoreCaseAndBlanksAndTakeTheLastField) {
     // Unknown keys and a density block before the phase are skipped.
     ASSERT_FALSE(app::ParseTableFile({"Comment,x", "Density,", "Phase,Steam", "Density,"}, set));
     EXPECT_EQ(set.densityCount, 0);
+}
+
+// A gas set that also holds a density table: the export writes the table as
+// points before the grid, and the file reads back whole.
+TEST_F(PropertyTablesTest, GasSetWithADensityTableReadsBackWhole) {
+    app::PropertyTableSet set;
+    set.name = QStringLiteral("AIR");
+    set.revision = 3;
+    set.densityCount = 2;
+    set.density[0] = {10.0f, 0.5f};
+    set.density[1] = {20.0f, 0.25f};
+    set.gasColumns = 2;
+    set.gasRows = 1;
+    set.columnHeadings = {0.0f, 100.0f};
+    set.rowHeadings[0] = 14.5f;
+    set.gasDensity[0][0] = 0.0625f;
+    set.gasDensity[0][1] = 0.125f;
+    const QStringList written = app::TableFileLines(set, set.name);
+    app::PropertyTableSet read;
+    ASSERT_FALSE(app::ParseTableFile(written, read));
+    EXPECT_EQ(read.densityCount, 2);
+    EXPECT_EQ(read.density[1].value, 0.25f);
+    EXPECT_EQ(read.gasColumns, 2);
+    EXPECT_EQ(read.gasRows, 1);
+    EXPECT_EQ(read.gasDensity[0][1], 0.125f);
+    EXPECT_EQ(app::TableFileLines(read, read.name), written);
 }
 
 // Files that cannot be stored are refused, naming the line, before anything is sent.

@@ -13,7 +13,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 
 #include "link/monitor/busview_window.h"
 #include "platform/ini.h"

@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTextBlock>
-#include <QTextEdit>
+#include <QPlainTextEdit>
 #include <cstring>
 
 #include "link/driver/frame.h"
@@ -61,7 +61,7 @@ struct WindowTest : ::testing::Test {
     void SetUp() override { ASSERT_TRUE(QDir::setCurrent(dir.path())); }
     void TearDown() override { QDir::setCurrent(previousDir); }
 
-    static QTextEdit* text(BusviewWindow& w) { return w.findChild<QTextEdit*>("txtFrames"); }
+    static QPlainTextEdit* text(BusviewWindow& w) { return w.findChild<QPlainTextEdit*>("txtFrames"); }
     static void trigger(BusviewWindow& w, const char* item) {
         QAction* a = w.action(item);
         ASSERT_NE(a, nullptr) << item;
