@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/commands/ReadHART.h"
+#include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "platform/platform.h"
 #include "ui_frmComPort.h"
@@ -18,6 +19,8 @@ constexpr int kFirstProbedPort = 1;
 constexpr int kLastProbedPort = 24;
 constexpr short kNoValidResponse = 2;
 constexpr int kPortNotOpened = 1;
+// The control's Notify code for a serial device that vanished under the line.
+constexpr short kNotifyPortLost = 1;
 
 frmComPort* gComPortForm = nullptr;
 
@@ -52,6 +55,7 @@ frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
     gComPortForm = this;
 
     connect(Fenwire1_, &FenwireControl::Result, this, &frmComPort::Fenwire1_Result);
+    connect(Fenwire1_, &FenwireControl::Notify, this, &frmComPort::Fenwire1_Notify);
     connect(ui->cmbComPort, &QComboBox::activated, this, &frmComPort::cmbComPort_Click);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // hides; form and link stay
 
@@ -83,6 +87,18 @@ bool frmComPort::OpenLink() {
     if (LinkOpen()) return true;
     ReportPortNotValid();
     return false;
+}
+
+void frmComPort::Fenwire1_Notify(short whatEvent) {
+    if (whatEvent != kNotifyPortLost) return;
+    // The modem is gone: the next action opens the port again (a modem
+    // plugged back in is found), and the control's open state no longer
+    // says the link can carry a request.
+    portOpened_ = false;
+    // A transaction of ours that was on the line reports the loss when it
+    // fails. One of the bus monitor's script is never reported to us, so
+    // the loss is told here, once.
+    if (!WaitingForMeter() && Fenwire1_->get("cBusy") != 0) ReportPortNotValid();
 }
 
 void frmComPort::ReportPortNotValid() {

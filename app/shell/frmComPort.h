@@ -58,6 +58,7 @@ private:
     void FillPortList();
     void cmbComPort_Click();
     void Fenwire1_Result(short iAction, short iCommand, short iResult);
+    void Fenwire1_Notify(short whatEvent);
     // Opens the link on ComPort and notes whether the port could be opened.
     void OpenPort();
     void ReportPortNotValid();

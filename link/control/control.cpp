@@ -475,6 +475,8 @@ void CKvFenwireCtrl::writeAction(int action) {
 // ---- messages from the driver ----------------------------------------------
 
 void CKvFenwireCtrl::onNotify(intptr_t wParam, intptr_t) {
+    // Posted before the failure of the request that found the port gone.
+    if (wParam == wendrel::NotifyPortLost && busviewSending_) busviewSending_->portLost();
     fire(FW_EVENT_Notify, {static_cast<int16_t>(wParam & 0xFFFF)});
 }
 

@@ -178,6 +178,13 @@ void BusviewSending::scriptTransactionEnded(bool replied, int response1) {
     refresh();
 }
 
+void BusviewSending::portLost() {
+    // The step on the line fails at once and, taken over as the script's own,
+    // ends the script: the host hears nothing of it.
+    runner_.requestCancel();
+    refresh();
+}
+
 void BusviewSending::driverHandleChanged(int32_t handle) {
     if (handle == -1) runner_.lineClosed();
     refresh();

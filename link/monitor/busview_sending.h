@@ -44,6 +44,8 @@ public:
     void entryTransactionEnded(int command, bool replied, int response1, bool followUpStarted);
     // The line was opened, reopened or closed.
     void driverHandleChanged(int32_t handle);
+    // The serial device vanished: a running script ends with the step on the line.
+    void portLost();
 
     // The directory file dialogs start in and "default.fsq" was looked for in:
     // the last save directory when it still exists, else where the window opened.

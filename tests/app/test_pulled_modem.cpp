@@ -1,12 +1,19 @@
 // The modem pulled out under the utility: the simulated meter runs as a
 // process on a real pseudo-terminal and is killed, so the port vanishes under
-// the frame driver, once during a transaction of Update and once during
-// continuous update. The utility reports the loss once, never hangs, and reads
+// the frame driver: during a transaction of Update, during continuous update
+// and under a cyclic script of the bus monitor. The utility reports the loss once, never hangs, and reads
 // the meter again after Update once the port is back (the modem plugged in again).
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 #include <string>
@@ -15,6 +22,7 @@
 #include "app/commands/mGlobal.h"
 #include "app/shell/frmMain.h"
 #include "link/driver/portmap.h"
+#include "link/monitor/busview_window.h"
 #include "platform/scripted.h"
 #include "tests/app/app_test.h"
 #include "tests/support/linked_fenwire.h"
@@ -111,6 +119,48 @@ TEST_F(PulledModem, DuringContinuousUpdate) {
     settle(1200);
     click("btnContinuous");
     EXPECT_EQ(boxes().size(), 2) << boxes().join('|').toStdString();
+}
+
+// The bus monitor, opened from the main window, runs a cyclic script when the
+// modem is pulled: the script ends, nothing hangs, and after the modem is back
+// the utility reads the new meter on Update.
+TEST_F(PulledModem, UnderARunningBusMonitorScript) {
+    QTemporaryDir dir;  // the monitor keeps its settings and scripts in the working directory
+    const QString home = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    {
+        QFile script(dir.filePath("loop.fsq"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("[Options]\r\nCyclic=1\r\n[Cmd]\r\nStep000=1,0\r\nStep001=2,0\r\n");
+    }
+    window->findChild<QAction*>(QStringLiteral("mnuHartAnalysis"))->trigger();
+    fenwire::BusviewWindow* monitor = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("frmBusview")) monitor = static_cast<fenwire::BusviewWindow*>(w);
+    ASSERT_NE(monitor, nullptr);
+    const QString scriptPath = dir.filePath("loop.fsq");
+    ui.queueDialog([scriptPath](QDialog& d) { static_cast<QFileDialog&>(d).selectFile(scriptPath); });
+    monitor->action("mnuLoadScript")->trigger();
+    QAction* run = monitor->action("mnuRunScript");
+    ASSERT_TRUE(run->isEnabled());
+    run->trigger();
+    ASSERT_TRUE(run->isChecked());
+    settle(1500);
+    ASSERT_TRUE(monitor->textArea()->toPlainText().contains("ACK<"));  // the meter answered the script
+    meter->kill();
+    // The script ends and the loss is reported once, though the script's
+    // transactions are never the host's.
+    EXPECT_TRUE(waitFor([&] { return !run->isChecked(); }, 10000));
+    settle(1000);
+    EXPECT_EQ(monitor->statusText(), " Recording...");
+    EXPECT_EQ(boxes(), QStringList{"Com Port 1 not Valid !"});
+
+    plugIn("gas_insertion");
+    ASSERT_FALSE(HasFatalFailure());
+    click("btnUpdate");
+    EXPECT_EQ(tag(), "FT-201");
+    EXPECT_EQ(boxes().size(), 1) << boxes().join('|').toStdString();
+    QDir::setCurrent(home);
 }
 
 }  // namespace
