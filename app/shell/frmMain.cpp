@@ -1,5 +1,6 @@
 #include "app/shell/frmMain.h"
 
+#include <QCloseEvent>
 #include <QDialog>
 #include <QSettings>
 #include <QTimer>
@@ -114,6 +115,12 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
 frmMain::~frmMain() {
     openSettings()->setValue(kComPortKey, QString::number(ComPort));
     if (gMainWindow == this) gMainWindow = nullptr;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    for (QDialog* tool : findChildren<QDialog*>())
+        if (tool->isVisible()) tool->close();
+    QMainWindow::closeEvent(event);
 }
 
 void frmMain::ConnectLeaves() {

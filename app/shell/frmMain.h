@@ -95,6 +95,11 @@ public:
     int SoftwareRevision = 0;
     int32_t DeviceNumber = 0;
 
+protected:
+    // Tool windows still open are closed first, as if the user had closed
+    // them: the trim form gives a fixed loop current back to the process.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void btnConnect_Click();
     void btnUpdate_Click();

@@ -12,11 +12,15 @@
 #include <QFileInfo>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/forms/forms.h"
 #include "app/tools/tools.h"
@@ -91,10 +95,43 @@ void mapComOneTo(const std::string& path) {
     setenv("WENDREL_PORTS", ports.c_str(), 1);
 }
 
+// SIGTERM, SIGINT and SIGHUP end the program as closing its window does:
+// tool windows give back what they hold (a fixed loop current) and the port
+// is saved. The handler only writes to a pipe; the event loop does the rest.
+int gSignalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(gSignalPipe[1], &byte, 1);
+}
+
+void catchTerminationSignals() {
+    if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// A signal caught before the window was up waits in the pipe until now.
+void closeWindowsOnTerminationSignal(QObject* owner) {
+    if (gSignalPipe[0] == -1) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        char byte = 0;
+        while (read(gSignalPipe[0], &byte, 1) > 0) {
+        }
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    catchTerminationSignals();
     app::SetApplicationTitle();
 
     Options options;
@@ -123,6 +160,7 @@ int main(int argc, char** argv) {
     app::RegisterTools();
     app::frmMain window(library.api());
     window.show();
+    closeWindowsOnTerminationSignal(&window);
 
     if (!options.screenshot.isEmpty()) {
         // A message box left open (a meter that does not answer) must not hang a script.

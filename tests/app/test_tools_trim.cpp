@@ -93,6 +93,21 @@ TEST_F(TrimTool, WriteHoldsOrReleasesTheOutputAndTheRefreshFollowsTheFixedBit) {
     EXPECT_EQ(ui.busyDepth(), 0);
 }
 
+// The program ending with the form open still gives the output back.
+TEST_F(TrimTool, ClosingTheMainWindowReleasesAFixedCurrent) {
+    connectTo("liquid_wafer", {{"process.flow", "0"}});
+    child<QAction>(*window, "mnuFixedAnalogOutput")->trigger();
+    auto* form = window->findChild<QDialog*>("frmTrimAnalogOutput");
+    ASSERT_NE(form, nullptr);
+    type(*form, "txtFixedCurrentValue", "12.5");
+    child<QCheckBox>(*form, "chkFixedCurrent")->setChecked(true);
+    click(*form, "btnWrite");
+    ASSERT_TRUE(meterFixed());
+    EXPECT_EQ(sentDuring([&] { window->close(); }), std::vector<std::string>{"40 00000000"});
+    EXPECT_FALSE(meterFixed());
+    EXPECT_FALSE(form->isVisible());
+}
+
 TEST_F(TrimTool, TrimsSendTheReadingAndReturnToTheCurrentBefore) {
     connectTo("liquid_wafer", {{"process.flow", "0"}});
     auto form = open();

@@ -364,3 +364,36 @@ TEST_F(BusySendingTest, BusyRepliesAreRepeatedUntilTheMeterAnswers) {
 }
 
 }  // namespace
+
+struct NoisyLineSendingTest : SendingTest {
+    corvane::sim::FaultOptions faults() const override {
+        corvane::sim::FaultOptions f;
+        f.badChecksum = 0.3;
+        return f;
+    }
+};
+
+// A trigger set to stop recording also ends a running cyclic script: the
+// first frame with an error stops both, and the host hears nothing of it.
+TEST_F(NoisyLineSendingTest, TriggerThatStopsRecordingEndsACyclicScript) {
+    writeFile("loop.fsq", "[Options]\nCyclic=1\n[Cmd]\nStep000=1,0\nStep001=2,0\n");
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    w->core().settings().trigOnAllErr = 1;
+    w->core().settings().stopOnTrigger = 1;
+    trigger(w, "mnuTriggerOn");
+    chooseFile(path("loop.fsq"));
+    trigger(w, "mnuLoadScript");
+    host->log.clear();
+    trigger(w, "mnuRunScript");
+    ASSERT_TRUE(w->action("mnuRunScript")->isChecked());
+    for (int i = 0; i < 500 && w->action("mnuRunScript")->isChecked(); ++i) host->pump(20);
+    EXPECT_FALSE(w->action("mnuRunScript")->isChecked()) << "the trigger never fired: choose another seed";
+    EXPECT_FALSE(w->core().recording());
+    ASSERT_TRUE(host->waitIdle());
+    EXPECT_EQ(resultEvents(), 0);
+    // It ended where it was: the meter saw a few steps, not a cyclic run on and on.
+    const size_t seen = commandsSeen(*sim).size();
+    host->pump(300);
+    EXPECT_EQ(commandsSeen(*sim).size(), seen);
+}
