@@ -96,8 +96,8 @@ void frmComPort::Fenwire1_Notify(short whatEvent) {
     // says the link can carry a request.
     portOpened_ = false;
     // A transaction of ours that was on the line reports the loss when it
-    // fails. One of the bus monitor's script is never reported to us, so
-    // the loss is told here, once.
+    // fails; the transactions of a bus monitor script are never reported to
+    // us, so under a script the loss is told here, once.
     if (!WaitingForMeter() && Fenwire1_->get("cBusy") != 0) ReportPortNotValid();
 }
 
