@@ -12,13 +12,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR="${BUILD_DIR:-build-fuzz}"
 
+# build [TARGET]: configures build-fuzz/ and builds TARGET (default: every fuzzer).
 build() {
   bash scripts/setup.sh
   local launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCORVANE_FUZZ=ON -DCORVANE_TESTS=OFF "${launcher[@]}" >/dev/null
-  nice -n 19 cmake --build "$BUILD_DIR" -j2 --target fuzzers
+  nice -n 19 cmake --build "$BUILD_DIR" -j2 --target "${1:-fuzzers}"
 }
 
 targets() {
@@ -65,7 +66,7 @@ case "${1:-}" in
     shift 2
     for t in $(targets "$@"); do run_target "$t" "$option"; done ;;
   seeds)
-    [ -x "$BUILD_DIR/fuzz/fuzz-seeds" ] || build
+    build fuzz-seeds
     "$BUILD_DIR/fuzz/fuzz-seeds" fuzz/corpus ;;
   *)
     sed -n '2,11p' "$0"; exit 2 ;;
