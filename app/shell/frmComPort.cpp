@@ -3,7 +3,6 @@
 #include <map>
 
 #include "app/commands/ReadHART.h"
-#include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "platform/platform.h"
 #include "ui_frmComPort.h"
@@ -78,6 +77,7 @@ void frmComPort::OpenPort() {
     Fenwire1_->put("cComState", 1);
     Fenwire1_->put("cAddrMode", 0);
     portOpened_ = Fenwire1_->get("cComError") == 0;
+    lossReported_ = false;
 }
 
 bool frmComPort::OpenLink() {
@@ -95,10 +95,13 @@ void frmComPort::Fenwire1_Notify(short whatEvent) {
     // plugged back in is found), and the control's open state no longer
     // says the link can carry a request.
     portOpened_ = false;
-    // A transaction of ours that was on the line reports the loss when it
-    // fails; the transactions of a bus monitor script are never reported to
-    // us, so under a script the loss is told here, once.
-    if (!WaitingForMeter() && Fenwire1_->get("cBusy") != 0) ReportPortNotValid();
+    // Told once, here, whoever's transaction was on the line: ours, or one of
+    // a bus monitor script, which never reaches us. The failures that follow
+    // are not reported again. With nothing on the line, the next action
+    // finds the port gone and says so.
+    if (Fenwire1_->get("cBusy") == 0) return;
+    ReportPortNotValid();
+    lossReported_ = true;
 }
 
 void frmComPort::ReportPortNotValid() {
@@ -141,7 +144,7 @@ void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResul
         // Closed until the next InitHART: the next user action reopens it.
         Fenwire1_->put("cComState", 0);
         ++failedTransactions_;
-        platform::MsgBox(QStringLiteral("No Device Response !"), platform::vbOKOnly);
+        if (!lossReported_) platform::MsgBox(QStringLiteral("No Device Response !"), platform::vbOKOnly);
         return;
     }
     DeviceStatus = Fenwire1_->get("cResponse2");

@@ -70,6 +70,9 @@ private:
     // line state 1 after a port failed to open, and the error is cleared once
     // reported, so neither tells on its own whether the link can carry a request.
     bool portOpened_ = false;
+    // The loss of the port was reported: the failures of the transactions
+    // that were on the line then say nothing more, until the port opens again.
+    bool lossReported_ = false;
 };
 
 // The port form of the running application; null before it is created.

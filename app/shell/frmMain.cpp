@@ -118,8 +118,13 @@ frmMain::~frmMain() {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
+    // One that refuses (a property-table transfer under way) keeps the
+    // program open: ending it would leave the meter half written.
     for (QDialog* tool : findChildren<QDialog*>())
-        if (tool->isVisible()) tool->close();
+        if (tool->isVisible() && !tool->close()) {
+            event->ignore();
+            return;
+        }
     QMainWindow::closeEvent(event);
 }
 

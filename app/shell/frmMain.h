@@ -98,6 +98,7 @@ public:
 protected:
     // Tool windows still open are closed first, as if the user had closed
     // them: the trim form gives a fixed loop current back to the process.
+    // The main window stays open when one of them refuses.
     void closeEvent(QCloseEvent* event) override;
 
 private:

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -98,11 +99,16 @@ void mapComOneTo(const std::string& path) {
 // SIGTERM, SIGINT and SIGHUP end the program as closing its window does:
 // tool windows give back what they hold (a fixed loop current) and the port
 // is saved. The handler only writes to a pipe; the event loop does the rest.
+// A signal the program was started to ignore (nohup) stays ignored.
+constexpr int kTerminationSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kCloseRetryMs = 500;
 int gSignalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int) {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = write(gSignalPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 void catchTerminationSignals() {
@@ -111,19 +117,40 @@ void catchTerminationSignals() {
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+    for (int signal : kTerminationSignals) {
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+// Once the window is gone, a signal ends the program at once again.
+void restoreTerminationSignals() {
+    struct sigaction action {};
+    for (int signal : kTerminationSignals)
+        if (sigaction(signal, nullptr, &action) == 0 && action.sa_handler == onTerminationSignal)
+            std::signal(signal, SIG_DFL);
+}
+
+// Closes every window; while the main window refuses (a transfer to the
+// meter under way), tries again shortly. The last window closed ends the loop.
+void closeAllWindowsWhenAllowed(QWidget* mainWindow) {
+    QApplication::closeAllWindows();
+    if (mainWindow->isVisible())
+        QTimer::singleShot(kCloseRetryMs, mainWindow, [mainWindow] { closeAllWindowsWhenAllowed(mainWindow); });
+    else
+        QCoreApplication::quit();
 }
 
 // A signal caught before the window was up waits in the pipe until now.
-void closeWindowsOnTerminationSignal(QObject* owner) {
+void closeWindowsOnTerminationSignal(QWidget* mainWindow) {
     if (gSignalPipe[0] == -1) return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, mainWindow);
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow] {
         char byte = 0;
         while (read(gSignalPipe[0], &byte, 1) > 0) {
         }
-        QApplication::closeAllWindows();
-        QCoreApplication::quit();
+        closeAllWindowsWhenAllowed(mainWindow);
     });
 }
 
@@ -188,5 +215,7 @@ int main(int argc, char** argv) {
             QCoreApplication::exit(saved ? 0 : 1);
         });
     }
-    return application.exec();
+    const int status = application.exec();
+    restoreTerminationSignals();
+    return status;
 }

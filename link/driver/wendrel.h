@@ -39,7 +39,7 @@ inline constexpr int32_t kReplyDiscarded = 2;
 
 // Notification codes (wParam of 1125).
 enum NotifyCode : int32_t {
-    NotifyPortLost = 1,       // the serial device vanished; every outstanding request has ended
+    NotifyPortLost = 1,       // the serial device vanished; posted before the outstanding requests end without reply
     NotifyBurstDevice = 2,    // burst frames seen on the line (first one since registration or silence)
     NotifyRepliesDropped = 3, // uncollected replies lost their data to bound memory (collected as kReplyDiscarded)
 };

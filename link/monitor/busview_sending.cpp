@@ -169,7 +169,7 @@ bool BusviewSending::loadScriptFile(const QString& path, bool quiet) {
 }
 
 void BusviewSending::runScript() {
-    runner_.runOrCancel(window_.driverHandle() != -1);
+    runner_.runOrCancel(window_.driverHandle() != -1 && !portLost_);
     refresh();
 }
 
@@ -181,11 +181,13 @@ void BusviewSending::scriptTransactionEnded(bool replied, int response1) {
 void BusviewSending::portLost() {
     // The step on the line fails at once and, taken over as the script's own,
     // ends the script: the host hears nothing of it.
+    portLost_ = true;
     runner_.requestCancel();
     refresh();
 }
 
 void BusviewSending::driverHandleChanged(int32_t handle) {
+    portLost_ = false;  // closed or opened again: a new port
     if (handle == -1) runner_.lineClosed();
     refresh();
 }

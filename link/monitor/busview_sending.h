@@ -84,6 +84,9 @@ private:
     busview::ScriptRunner runner_;
     busview::LogFile log_;
     QString workDir_;
+    // The serial device vanished: every step would fail at once, so no
+    // script runs until the line is opened again.
+    bool portLost_ = false;
 };
 
 }  // namespace fenwire

@@ -126,8 +126,11 @@ TEST_F(PulledModem, DuringContinuousUpdate) {
 // the utility reads the new meter on Update.
 TEST_F(PulledModem, UnderARunningBusMonitorScript) {
     QTemporaryDir dir;  // the monitor keeps its settings and scripts in the working directory
-    const QString home = QDir::currentPath();
-    QDir::setCurrent(dir.path());
+    struct WorkingDirectory {
+        const QString home = QDir::currentPath();
+        explicit WorkingDirectory(const QString& path) { QDir::setCurrent(path); }
+        ~WorkingDirectory() { QDir::setCurrent(home); }
+    } inTestDirectory(dir.path());
     {
         QFile script(dir.filePath("loop.fsq"));
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
@@ -145,8 +148,8 @@ TEST_F(PulledModem, UnderARunningBusMonitorScript) {
     ASSERT_TRUE(run->isEnabled());
     run->trigger();
     ASSERT_TRUE(run->isChecked());
-    settle(1500);
-    ASSERT_TRUE(monitor->textArea()->toPlainText().contains("ACK<"));  // the meter answered the script
+    // The meter answers the script, then is pulled.
+    ASSERT_TRUE(waitFor([&] { return monitor->textArea()->toPlainText().contains("ACK<"); }, 10000));
     meter->kill();
     // The script ends and the loss is reported once, though the script's
     // transactions are never the host's.
@@ -154,13 +157,15 @@ TEST_F(PulledModem, UnderARunningBusMonitorScript) {
     settle(1000);
     EXPECT_EQ(monitor->statusText(), " Recording...");
     EXPECT_EQ(boxes(), QStringList{"Com Port 1 not Valid !"});
+    // No script runs on the lost port (each step would fail at once, for ever).
+    run->trigger();
+    EXPECT_FALSE(run->isChecked());
 
     plugIn("gas_insertion");
     ASSERT_FALSE(HasFatalFailure());
     click("btnUpdate");
     EXPECT_EQ(tag(), "FT-201");
     EXPECT_EQ(boxes().size(), 1) << boxes().join('|').toStdString();
-    QDir::setCurrent(home);
 }
 
 }  // namespace
