@@ -5,13 +5,7 @@
 # totalizer settings need software revision 18, which the steam meter has.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-if ! command -v xvfb-run >/dev/null; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  echo "Installing: xvfb"
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends xvfb xauth
-fi
+source scripts/xvfb.sh
 bash scripts/setup.sh
 bash scripts/build.sh
 BUILD_DIR="${BUILD_DIR:-build}"

@@ -25,11 +25,9 @@ public:
     const QString& line() const { return lines_[at_]; }
     int number() const { return static_cast<int>(at_) + 1; }
     QString field(int n) const { return FieldOf(line(), n); }
-    QString key() const { return field(1).toLower(); }
+    QString key() const { return keyOf(line()); }
     // The key of the next line; empty at the last one.
-    QString nextKey() const {
-        return at_ + 1 < lines_.size() ? FieldOf(lines_[at_ + 1], 1).toLower() : QString();
-    }
+    QString nextKey() const { return at_ + 1 < lines_.size() ? keyOf(lines_[at_ + 1]) : QString(); }
     // Moves to the next line; false (staying put) at the last one.
     bool next() {
         if (at_ + 1 >= lines_.size()) return false;
@@ -61,6 +59,9 @@ public:
     }
 
 private:
+    // A line's key: its first field in lower case.
+    static QString keyOf(const QString& line) { return FieldOf(line, 1).toLower(); }
+
     const QStringList& lines_;
     qsizetype at_ = 0;
 };

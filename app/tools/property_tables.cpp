@@ -1,9 +1,6 @@
 #include "app/tools/property_tables.h"
 
-#include <functional>
-
 #include "app/commands/SendHART.h"
-#include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "app/forms/configuration_form.h"
 
@@ -22,9 +19,6 @@ constexpr uint8_t kRowHeading = 1;
 // A size the meter reports: 1 to 16 entries are a table, anything else none.
 int TableCount(int reported) { return reported >= 1 && reported <= kMaxTableEntries ? reported : 0; }
 
-// Runs a transaction; false when the meter did not answer or refused it.
-bool Took(const std::function<void()>& send) { return MeterTook(send); }
-
 }  // namespace
 
 // ---- export --------------------------------------------------------------------
@@ -39,7 +33,7 @@ PropertyTableTransfer::Step PropertyTableTransfer::ExportStep(QString& status) {
     auto sent = [](bool took) { return took ? Step::Sent : Step::Failed; };
     auto readSize = [&](int& count, uint8_t table, const char* text) {
         status = QString::fromLatin1(text);
-        const bool took = Took([&] { SendCmd218(table); });
+        const bool took = MeterTook([&] { SendCmd218(table); });
         if (took) count = TableCount(TableSize);
         return sent(took);
     };
@@ -48,7 +42,7 @@ PropertyTableTransfer::Step PropertyTableTransfer::ExportStep(QString& status) {
 
     if (s.revision == -1) {
         status = QStringLiteral("Reading: property table revision");
-        const bool took = Took([] { SendCmd216(); });
+        const bool took = MeterTook([] { SendCmd216(); });
         if (took) {
             s.revision = PropertyTableVersion;
             s.name = PropertyTableName;
@@ -64,25 +58,25 @@ PropertyTableTransfer::Step PropertyTableTransfer::ExportStep(QString& status) {
 
     if (c.viscosity < s.viscosityCount) {
         status = QStringLiteral("Reading: viscosity point %1").arg(c.viscosity + 1);
-        if (!Took([&] { SendCmd221(c.viscosity); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd221(c.viscosity); })) return Step::Failed;
         s.viscosity[c.viscosity++] = {ViscosityPointTemperature, ViscosityPointValue};
         return Step::Sent;
     }
     if (c.density < s.densityCount) {
         status = QStringLiteral("Reading: density point %1").arg(c.density + 1);
-        if (!Took([&] { SendCmd223(c.density); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd223(c.density); })) return Step::Failed;
         s.density[c.density++] = {DensityPointTemperature, DensityPointValue};
         return Step::Sent;
     }
     if (c.columnHeading < s.gasColumns) {
         status = QStringLiteral("Reading: gas column %1").arg(c.columnHeading + 1);
-        if (!Took([&] { SendCmd225(kColumnHeading, c.columnHeading); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd225(kColumnHeading, c.columnHeading); })) return Step::Failed;
         s.columnHeadings[c.columnHeading++] = GasAxisValue;
         return Step::Sent;
     }
     if (c.rowHeading < s.gasRows) {
         status = QStringLiteral("Reading: gas row %1").arg(c.rowHeading + 1);
-        if (!Took([&] { SendCmd225(kRowHeading, c.rowHeading); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd225(kRowHeading, c.rowHeading); })) return Step::Failed;
         s.rowHeadings[c.rowHeading++] = GasAxisValue;
         return Step::Sent;
     }
@@ -94,7 +88,7 @@ PropertyTableTransfer::Step PropertyTableTransfer::ExportStep(QString& status) {
             return Step::Sent;
         }
         status = QStringLiteral("Reading: gas density Row: %1, Column: %2").arg(c.gridRow + 1).arg(c.gridColumn + 1);
-        if (!Took([&] { SendCmd227(c.gridRow, c.gridColumn); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd227(c.gridRow, c.gridColumn); })) return Step::Failed;
         s.gasDensity[c.gridRow][c.gridColumn] = GasDensityValue;
         ++c.gridRow;
         return Step::Sent;
@@ -115,38 +109,38 @@ PropertyTableTransfer::Step PropertyTableTransfer::ImportStep(QString& status) {
     if (s.revision >= 0) {
         status = QStringLiteral("Writing table name, revision, and sizes");
         // A count of 0 sends no size: the meter keeps the size it had.
-        bool took = Took([&] { SendCmd217(s.name, byte(s.revision)); });
-        if (took && s.viscosityCount > 0) took = Took([&] { SendCmd219(kViscosityTable, byte(s.viscosityCount)); });
-        if (took && s.densityCount > 0) took = Took([&] { SendCmd219(kDensityTable, byte(s.densityCount)); });
-        if (took && s.isGas()) took = Took([&] { SendCmd219(kGasRowTable, byte(s.gasRows)); });
-        if (took && s.isGas()) took = Took([&] { SendCmd219(kGasColumnTable, byte(s.gasColumns)); });
+        bool took = MeterTook([&] { SendCmd217(s.name, byte(s.revision)); });
+        if (took && s.viscosityCount > 0) took = MeterTook([&] { SendCmd219(kViscosityTable, byte(s.viscosityCount)); });
+        if (took && s.densityCount > 0) took = MeterTook([&] { SendCmd219(kDensityTable, byte(s.densityCount)); });
+        if (took && s.isGas()) took = MeterTook([&] { SendCmd219(kGasRowTable, byte(s.gasRows)); });
+        if (took && s.isGas()) took = MeterTook([&] { SendCmd219(kGasColumnTable, byte(s.gasColumns)); });
         if (took) s.revision = -1;
         return sent(took);
     }
     if (c.viscosity < s.viscosityCount) {
         const auto& point = s.viscosity[c.viscosity];
         status = QStringLiteral("Writing: viscosity point %1").arg(c.viscosity + 1);
-        if (!Took([&] { SendCmd220(c.viscosity, point.temperature, point.value); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd220(c.viscosity, point.temperature, point.value); })) return Step::Failed;
         ++c.viscosity;
         return Step::Sent;
     }
     if (c.density < s.densityCount) {
         const auto& point = s.density[c.density];
         status = QStringLiteral("Writing: density point %1").arg(c.density + 1);
-        if (!Took([&] { SendCmd222(c.density, point.temperature, point.value); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd222(c.density, point.temperature, point.value); })) return Step::Failed;
         ++c.density;
         return Step::Sent;
     }
     if (c.columnHeading < s.gasColumns) {
         status = QStringLiteral("Writing: temperature heading %1").arg(c.columnHeading + 1);
-        if (!Took([&] { SendCmd224(kColumnHeading, c.columnHeading, s.columnHeadings[c.columnHeading]); }))
+        if (!MeterTook([&] { SendCmd224(kColumnHeading, c.columnHeading, s.columnHeadings[c.columnHeading]); }))
             return Step::Failed;
         ++c.columnHeading;
         return Step::Sent;
     }
     if (c.rowHeading < s.gasRows) {
         status = QStringLiteral("Writing: pressure heading %1").arg(c.rowHeading + 1);
-        if (!Took([&] { SendCmd224(kRowHeading, c.rowHeading, s.rowHeadings[c.rowHeading]); })) return Step::Failed;
+        if (!MeterTook([&] { SendCmd224(kRowHeading, c.rowHeading, s.rowHeadings[c.rowHeading]); })) return Step::Failed;
         ++c.rowHeading;
         return Step::Sent;
     }
@@ -157,7 +151,7 @@ PropertyTableTransfer::Step PropertyTableTransfer::ImportStep(QString& status) {
             return Step::Sent;
         }
         status = QStringLiteral("Writing: gas density Column %1, Row %2").arg(c.gridColumn + 1).arg(c.gridRow + 1);
-        if (!Took([&] { SendCmd226(c.gridRow, c.gridColumn, s.gasDensity[c.gridRow][c.gridColumn]); }))
+        if (!MeterTook([&] { SendCmd226(c.gridRow, c.gridColumn, s.gasDensity[c.gridRow][c.gridColumn]); }))
             return Step::Failed;
         ++c.gridRow;
         return Step::Sent;
