@@ -21,32 +21,6 @@ QString decode(const QByteArray& bytes) {
 
 bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-enum class Kind { Other, Section, Key };
-
-struct Parsed {
-    Kind kind = Kind::Other;
-    QString name;   // section or key name, trimmed
-    QString value;  // trimmed
-};
-
-Parsed classify(const QByteArray& raw) {
-    const QString text = decode(raw).trimmed();
-    Parsed p;
-    if (text.startsWith('[')) {
-        const qsizetype close = text.indexOf(']');
-        p.kind = Kind::Section;
-        p.name = text.mid(1, close < 0 ? -1 : close - 1).trimmed();
-    } else if (!text.startsWith(';')) {
-        const qsizetype eq = text.indexOf('=');
-        if (eq >= 0) {
-            p.kind = Kind::Key;
-            p.name = text.left(eq).trimmed();
-            p.value = text.mid(eq + 1).trimmed();
-        }
-    }
-    return p;
-}
-
 int digitValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= '0' && u <= '9') return u - '0';
@@ -68,6 +42,25 @@ QString cut(QString s, int count) {
 }
 
 }  // namespace
+
+Document::Line Document::readLine(const QByteArray& raw) {
+    const QString text = decode(raw).trimmed();
+    Line line;
+    line.raw = raw;
+    if (text.startsWith('[')) {
+        const qsizetype close = text.indexOf(']');
+        line.kind = Kind::Section;
+        line.name = text.mid(1, close < 0 ? -1 : close - 1).trimmed();
+    } else if (!text.startsWith(';')) {
+        const qsizetype eq = text.indexOf('=');
+        if (eq >= 0) {
+            line.kind = Kind::Key;
+            line.name = text.left(eq).trimmed();
+            line.value = text.mid(eq + 1).trimmed();
+        }
+    }
+    return line;
+}
 
 Document Document::load(const QString& path) { return tryLoad(path).value_or(Document()); }
 
@@ -93,7 +86,7 @@ Document Document::parse(const QByteArray& content) {
     if (doc.endsWithLineEnd_) parts.removeLast();
     for (QByteArray& part : parts) {
         if (part.endsWith('\r')) part.chop(1);
-        doc.lines_.append({part});
+        doc.lines_.append(readLine(part));
     }
     return doc;
 }
@@ -120,21 +113,20 @@ bool Document::save(const QString& path) const {
 }
 
 std::optional<Document::Span> Document::findSection(const QString& section) const {
+    const QString name = section.trimmed();
     for (int i = 0; i < lines_.size(); ++i) {
-        const Parsed p = classify(lines_[i].raw);
-        if (p.kind != Kind::Section || !sameName(p.name, section.trimmed())) continue;
+        if (lines_[i].kind != Kind::Section || !sameName(lines_[i].name, name)) continue;
         int end = i + 1;
-        while (end < lines_.size() && classify(lines_[end].raw).kind != Kind::Section) ++end;
+        while (end < lines_.size() && lines_[end].kind != Kind::Section) ++end;
         return Span{i, end};
     }
     return std::nullopt;
 }
 
 int Document::findKey(const Span& span, const QString& key) const {
-    for (int i = span.header + 1; i < span.end; ++i) {
-        const Parsed p = classify(lines_[i].raw);
-        if (p.kind == Kind::Key && sameName(p.name, key.trimmed())) return i;
-    }
+    const QString name = key.trimmed();
+    for (int i = span.header + 1; i < span.end; ++i)
+        if (lines_[i].kind == Kind::Key && sameName(lines_[i].name, name)) return i;
     return -1;
 }
 
@@ -150,15 +142,13 @@ std::optional<QString> Document::value(const QString& section, const QString& ke
     if (!span) return std::nullopt;
     const int line = findKey(*span, key);
     if (line < 0) return std::nullopt;
-    return classify(lines_[line].raw).value;
+    return lines_[line].value;
 }
 
 QStringList Document::sections() const {
     QStringList names;
-    for (const Line& line : lines_) {
-        const Parsed p = classify(line.raw);
-        if (p.kind == Kind::Section) names.append(p.name);
-    }
+    for (const Line& line : lines_)
+        if (line.kind == Kind::Section) names.append(line.name);
     return names;
 }
 
@@ -166,10 +156,8 @@ QStringList Document::keys(const QString& section) const {
     QStringList names;
     const auto span = findSection(section);
     if (!span) return names;
-    for (int i = span->header + 1; i < span->end; ++i) {
-        const Parsed p = classify(lines_[i].raw);
-        if (p.kind == Kind::Key) names.append(p.name);
-    }
+    for (int i = span->header + 1; i < span->end; ++i)
+        if (lines_[i].kind == Kind::Key) names.append(lines_[i].name);
     return names;
 }
 
@@ -184,40 +172,38 @@ bool Document::setValue(const QString& section, const QString& key, const QStrin
 
     // Lines are decoded one by one (UTF-8, else a single-byte code page): a
     // line is written only if it reads back as the key and value written.
-    const auto readsBack = [&](const QByteArray& raw, const QString& name) {
-        const Parsed p = classify(raw);
-        return p.kind == Kind::Key && sameName(p.name, name) && p.value == value.trimmed();
+    const auto readsBack = [&](const Line& line, const QString& name) {
+        return line.kind == Kind::Key && sameName(line.name, name) && line.value == value.trimmed();
     };
     const auto span = findSection(sectionName);
     if (!span) {
-        const QByteArray header = "[" + sectionName.toUtf8() + "]";
-        const QByteArray keyLine = keyName.toUtf8() + "=" + value.toUtf8();
-        const Parsed p = classify(header);
-        if (p.kind != Kind::Section || !sameName(p.name, sectionName) || !readsBack(keyLine, keyName))
+        const Line header = readLine("[" + sectionName.toUtf8() + "]");
+        const Line keyLine = readLine(keyName.toUtf8() + "=" + value.toUtf8());
+        if (header.kind != Kind::Section || !sameName(header.name, sectionName) || !readsBack(keyLine, keyName))
             return false;
         endsWithLineEnd_ = true;
-        lines_.append({header});
-        lines_.append({keyLine});
+        lines_.append(header);
+        lines_.append(keyLine);
         return true;
     }
-    const int line = findKey(*span, keyName);
-    if (line >= 0) {
+    const int found = findKey(*span, keyName);
+    if (found >= 0) {
         // The key keeps its spelling, spacing and code page; only the value changes.
-        QByteArray& raw = lines_[line].raw;
-        const QByteArray keyPart = raw.left(raw.indexOf('=') + 1);
-        const QString storedName = classify(raw).name;
+        Line& stored = lines_[found];
+        const QByteArray keyPart = stored.raw.left(stored.raw.indexOf('=') + 1);
         for (const QByteArray& encoded : {value.toUtf8(), value.toLatin1()}) {
-            if (!readsBack(keyPart + encoded, storedName)) continue;
-            raw = keyPart + encoded;
+            Line changed = readLine(keyPart + encoded);
+            if (!readsBack(changed, stored.name)) continue;
+            stored = std::move(changed);
             endsWithLineEnd_ = true;
             return true;
         }
         return false;
     }
-    const QByteArray keyLine = keyName.toUtf8() + "=" + value.toUtf8();
+    const Line keyLine = readLine(keyName.toUtf8() + "=" + value.toUtf8());
     if (!readsBack(keyLine, keyName)) return false;
     endsWithLineEnd_ = true;
-    lines_.insert(lastContentLine(*span) + 1, {keyLine});
+    lines_.insert(lastContentLine(*span) + 1, keyLine);
     return true;
 }
 

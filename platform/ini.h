@@ -39,9 +39,16 @@ public:
     void removeSection(const QString& section);
 
 private:
+    enum class Kind { Other, Section, Key };
+    // A line with what it reads as, worked out once when the line is set:
+    // lookups walk the lines without decoding them again.
     struct Line {
         QByteArray raw;  // without its line end
+        Kind kind = Kind::Other;
+        QString name;   // section or key name, trimmed
+        QString value;  // a key's value, trimmed
     };
+    static Line readLine(const QByteArray& raw);
     struct Span {
         int header;  // index of the [section] line
         int end;     // one past its last line
