@@ -40,6 +40,15 @@ using Settings = apptest::MeterSettings;
 
 using apptest::kTitle;
 
+// Requests as sentDuring lists them.
+using Sent = std::vector<std::string>;
+
+// `first` followed by `second`: a read cycle and the write that follows it.
+inline Sent then(Sent first, const Sent& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 inline std::string hexOf(const std::vector<uint8_t>& bytes) {
     std::string text;
     for (uint8_t byte : bytes) {

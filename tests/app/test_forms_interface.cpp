@@ -12,7 +12,6 @@
 namespace {
 
 using namespace formstest;
-using Sent = std::vector<std::string>;
 
 
 // Which options of the group `base` are selected, by code ("" when none).

@@ -13,15 +13,9 @@
 namespace {
 
 using namespace formstest;
-using Sent = std::vector<std::string>;
 
 const Sent kTotalizerRead = {"160", "188"};
 const Sent kPulseRead = {"152", "154", "156", "150"};
-
-Sent then(Sent first, const Sent& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 class TotalizerSettings : public FormsTest {
 protected:

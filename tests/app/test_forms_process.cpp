@@ -11,17 +11,11 @@
 namespace {
 
 using namespace formstest;
-using Sent = std::vector<std::string>;
 
 const Sent kTemperatureRead = {"3", "137", "235", "233"};
 const Sent kPressureRead = {"3", "241", "239", "252", "184"};
 const Sent kDensityRead = {"212", "216", "205", "214", "212"};
 const Sent kStandardFlowRead = {"145", "147"};
-
-Sent then(Sent first, const Sent& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
 
 std::string option(const char* group, int code) { return std::string(group) + "_" + std::to_string(code); }
 
