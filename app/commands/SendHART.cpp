@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <variant>
+#include <vector>
 
 #include "app/commands/fenwire1.h"
 #include "platform/platform.h"
@@ -15,6 +16,44 @@ namespace {
 // again. Replies wake the wait at once; the bound only matters when something
 // other than a reply (a form's timer closing the line) ends the transactions.
 constexpr int kBusyRecheckMs = 50;
+
+int gWaits = 0;  // senders waiting, nested ones included
+
+std::vector<SenderFailures*> gScopes;   // innermost last
+SenderFailures* gOnTheLine = nullptr;  // the scope whose transaction is on the line
+
+}  // namespace
+
+bool WaitingForMeter() { return gWaits > 0; }
+
+// Waits until no transaction is outstanding (one started from a frame below
+// this sender, still on the line), then marks whose transaction goes out next:
+// the innermost scope, when it was made at this sender's own depth of waits.
+class LineClaim {
+public:
+    static FenwireControl* take() {
+        FenwireControl* control = Fenwire1();
+        if (!control) return nullptr;
+        if (control->get("cBusy") != 0) WaitWhileBusy();
+        SenderFailures* innermost = gScopes.empty() ? nullptr : gScopes.back();
+        gOnTheLine = innermost && innermost->waitsWhenMade_ == gWaits ? innermost : nullptr;
+        return Fenwire1();
+    }
+    static void fail() {
+        if (gOnTheLine) ++gOnTheLine->count_;
+    }
+};
+
+SenderFailures::SenderFailures() : waitsWhenMade_(gWaits) { gScopes.push_back(this); }
+
+SenderFailures::~SenderFailures() {
+    std::erase(gScopes, this);
+    if (gOnTheLine == this) gOnTheLine = nullptr;
+}
+
+void SenderFailures::transactionFailed() { LineClaim::fail(); }
+
+namespace {
 
 struct Int24 {
     int32_t value;
@@ -50,10 +89,11 @@ void writeField(FenwireControl& control, const Field& field) {
                field.value);
 }
 
-// Every sender's shape: the request length first (so no earlier bytes leak
-// into this request), the fields in ascending offset order, the command, the wait.
+// Every sender's shape: the line claimed, the request length (so no earlier
+// bytes leak into this request), the fields in ascending offset order, the
+// command, the wait.
 void sendCommand(int command, int requestLength, std::initializer_list<Field> fields = {}) {
-    FenwireControl* control = Fenwire1();
+    FenwireControl* control = LineClaim::take();
     if (!control) return;
     control->put("xReqLen", requestLength);
     for (const Field& field : fields) writeField(*control, field);
@@ -62,7 +102,7 @@ void sendCommand(int command, int requestLength, std::initializer_list<Field> fi
 }
 
 void runAction(int action) {
-    FenwireControl* control = Fenwire1();
+    FenwireControl* control = LineClaim::take();
     if (!control) return;
     control->put("cAction", action);
     WaitWhileBusy();
@@ -74,11 +114,7 @@ uint8_t dateByte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 2
 
 constexpr int kPropertyTableNameLength = 24;
 
-int gWaits = 0;  // senders waiting, nested ones included
-
 }  // namespace
-
-bool WaitingForMeter() { return gWaits > 0; }
 
 void WaitWhileBusy() {
     ++gWaits;
@@ -102,7 +138,7 @@ void SendAction2() { runAction(2); }
 void SendAction3() { runAction(3); }
 
 void SendCmd0() {
-    FenwireControl* control = Fenwire1();
+    FenwireControl* control = LineClaim::take();
     if (!control) return;
     control->put("cDoCommand", 0);  // command 0 carries no data: no request length
     WaitWhileBusy();

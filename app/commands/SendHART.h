@@ -18,6 +18,30 @@ void WaitWhileBusy();
 // transactions of its own holds back until the line is free again.
 bool WaitingForMeter();
 
+// Counts the failed transactions of the senders called from the frame that
+// made it, while it lives. A sender run meanwhile from the event loop (a
+// dialog's Write clicked while an update waits for the meter) counts in its
+// own scope, or in none: each caller learns only of its own failures. That
+// holds because a sender waits for the line to be free before it starts, so
+// every reply belongs to the one transaction on the line.
+class SenderFailures {
+public:
+    SenderFailures();
+    ~SenderFailures();
+    SenderFailures(const SenderFailures&) = delete;
+    SenderFailures& operator=(const SenderFailures&) = delete;
+
+    int count() const { return count_; }
+
+    // The port form's result handler calls this for each failed transaction.
+    static void transactionFailed();
+
+private:
+    friend class LineClaim;
+    int waitsWhenMade_;
+    int count_ = 0;
+};
+
 // Universal reads that the link control decodes itself (p01.., p02.., p03..).
 void SendAction1();
 void SendAction2();

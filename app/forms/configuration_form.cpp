@@ -13,19 +13,6 @@
 
 namespace app {
 
-bool OpenLinkIfNeeded() {
-    frmComPort* port = ComPortForm();
-    return port && port->OpenLink();
-}
-
-bool MeterTook(const std::function<void()>& send) {
-    frmComPort* port = ComPortForm();
-    if (!port) return false;
-    const int failuresBefore = port->FailedTransactions();
-    send();
-    return port->FailedTransactions() == failuresBefore && port->LinkOpen();
-}
-
 ConfigurationForm::ConfigurationForm(QWidget* parent, AfterWrite afterWrite)
     : QDialog(parent), afterWrite_(afterWrite) {}
 

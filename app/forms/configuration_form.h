@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+#include "app/shell/frmComPort.h"
+
 class QLineEdit;
 
 namespace app {
@@ -54,13 +56,5 @@ private:
 
     AfterWrite afterWrite_;
 };
-
-// Opens the link when it is closed (the port form's InitHART); when the port
-// cannot be opened, says so and returns false.
-bool OpenLinkIfNeeded();
-// Runs `send`; true unless one of its transactions went unanswered or came
-// back with a response-code error (the port form has reported it), or could
-// not start on a closed link.
-bool MeterTook(const std::function<void()>& send);
 
 }  // namespace app

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "app/commands/ReadHART.h"
+#include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "platform/platform.h"
 #include "ui_frmComPort.h"
@@ -44,6 +45,19 @@ QString ResponseCodeSuffix(int responseCode) {
 }
 
 frmComPort* ComPortForm() { return gComPortForm; }
+
+bool OpenLinkIfNeeded() {
+    frmComPort* port = ComPortForm();
+    return port && port->OpenLink();
+}
+
+bool MeterTook(const std::function<void()>& send) {
+    frmComPort* port = ComPortForm();
+    if (!port) return false;
+    const SenderFailures failures;
+    send();
+    return failures.count() == 0 && port->LinkOpen();
+}
 
 frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmComPort>()) {
@@ -143,7 +157,7 @@ void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResul
     if (iResult == kNoValidResponse) {
         // Closed until the next InitHART: the next user action reopens it.
         Fenwire1_->put("cComState", 0);
-        ++failedTransactions_;
+        SenderFailures::transactionFailed();
         if (!lossReported_) platform::MsgBox(QStringLiteral("No Device Response !"), platform::vbOKOnly);
         return;
     }
@@ -153,7 +167,7 @@ void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResul
     const QString suffix = ResponseCodeSuffix(responseCode);
     if (!suffix.isEmpty()) {
         // The store keeps what the last successful read of this command left.
-        ++failedTransactions_;
+        SenderFailures::transactionFailed();
         platform::MsgBox("Error:  Command " + QString::number(iCommand) + " reports reponse code " +
                              QString::number(responseCode) + suffix,
                          platform::vbOKOnly, platform::vbCritical, QStringLiteral("Response Code Error"));

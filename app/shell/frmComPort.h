@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "link/control/fenwire_loader.h"
@@ -43,7 +44,6 @@ public:
     bool OpenLink();
 
     // Transactions that got no response or a response-code error so far.
-    int FailedTransactions() const { return failedTransactions_; }
     // True when the link is open on a port that could be opened.
     bool LinkOpen() const;
 
@@ -65,7 +65,6 @@ private:
 
     std::unique_ptr<Ui::frmComPort> ui;
     FenwireControl* Fenwire1_ = nullptr;  // a child of this form
-    int failedTransactions_ = 0;
     // Whether the latest opening of the port succeeded. The control keeps its
     // line state 1 after a port failed to open, and the error is cleared once
     // reported, so neither tells on its own whether the link can carry a request.
@@ -77,5 +76,14 @@ private:
 
 // The port form of the running application; null before it is created.
 frmComPort* ComPortForm();
+
+// Opens the link when it is closed (the port form's InitHART); when the port
+// cannot be opened, says so and returns false.
+bool OpenLinkIfNeeded();
+// Runs `send`; true unless one of its transactions went unanswered or came
+// back with a response-code error (the port form has reported it), or could
+// not start on a closed link. Transactions that other senders run meanwhile
+// from the event loop do not count.
+bool MeterTook(const std::function<void()>& send);
 
 }  // namespace app

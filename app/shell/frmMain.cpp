@@ -189,19 +189,12 @@ void frmMain::setEntryEnabled(QAction* entry, bool enabled) {
     entry->setEnabled(enabled && !notBuilt_.contains(entry));
 }
 
-bool frmMain::Answered(const std::function<void()>& send) {
-    const int failuresBefore = portForm_->FailedTransactions();
-    send();
-    // A sender on a closed link starts nothing and reports nothing: that is no answer either.
-    return portForm_->FailedTransactions() == failuresBefore && portForm_->LinkOpen();
-}
-
 // ---- reading the meter -------------------------------------------------------
 
 bool frmMain::ReadIdentity() {
-    if (!Answered([] { SendCmd132(); })) return false;
+    if (!MeterTook([] { SendCmd132(); })) return false;
     ui->txtModelNumber->setText(ModelNumber);
-    if (!Answered([] { SendCmd13(); })) return false;
+    if (!MeterTook([] { SendCmd13(); })) return false;
     ui->txtTag->setText(Tag);
     FenwireControl* fenwire = Fenwire1();
     DeviceType = fenwire->get("p00DeviceID");
@@ -217,14 +210,14 @@ void frmMain::update() {
     // Failed when a transaction got no response or an error, or could not run
     // because the link was closed. The refresh ends there and each value shows
     // only once the meter answered for it: what was never read stays empty.
-    UpdateOK = Answered([] { SendAction2(); });
+    UpdateOK = MeterTook([] { SendAction2(); });
     if (UpdateOK) {
         ui->txtPercentOfRange->setText(RoundedText(fenwire->getFloat("p02Percent"), 4));
-        UpdateOK = Answered([] { SendCmd50(); });
+        UpdateOK = MeterTook([] { SendCmd50(); });
     }
     if (UpdateOK) {
         ui->PVLabel->setText(PVLabelText(PVVariableCode));
-        UpdateOK = Answered([] { SendAction3(); });
+        UpdateOK = MeterTook([] { SendAction3(); });
     }
     if (UpdateOK) {
         ui->txtPV->setText(RoundedText(fenwire->getFloat("p03Pv1"), 4));
@@ -316,13 +309,13 @@ void frmMain::tmrUpdateDisplay_Timer() {
 // ---- edit mode and in service --------------------------------------------------
 
 bool frmMain::ReadMode() {
-    if (!Answered([] { SendCmd129(); })) return false;
+    if (!MeterTook([] { SendCmd129(); })) return false;
     ModeRefresh();
     return true;
 }
 
 bool frmMain::ReadOptions() {
-    if (!Answered([] { SendCmd137(); })) return false;
+    if (!MeterTook([] { SendCmd137(); })) return false;
     SteamMeter = MeterType == kSteamMeterType;
     if (MeterStyle == kWaferStyle) {
         flowProfilingEnabled_ = false;
@@ -369,7 +362,7 @@ void frmMain::EnterEditMode() {
     if (!portForm_->OpenLink() || !ReadMeterFacts()) return;
     setEntryEnabled(ui->mnuPasswordProtection, false);
     if (PasswordProtected) {
-        if (!Answered([] { SendCmd129(); })) return;
+        if (!MeterTook([] { SendCmd129(); })) return;
         PasswordProtected = PasswordProtectionFlag != 0;
         if (PasswordProtected && !PasswordConfirmed()) {
             platform::MsgBox(QStringLiteral("Incorrect Password"), platform::vbOKOnly, platform::vbCritical);
@@ -393,7 +386,7 @@ void frmMain::PutMeterInService() {
 void frmMain::PasswordProtection() {
     platform::BusyPointer busy;
     ShowModalForm(QStringLiteral("frmPasswordProtection"));
-    if (Answered([] { SendCmd129(); })) PasswordProtected = PasswordProtectionFlag == 1;
+    if (MeterTook([] { SendCmd129(); })) PasswordProtected = PasswordProtectionFlag == 1;
 }
 
 bool frmMain::CanWrite() {
@@ -413,13 +406,13 @@ bool frmMain::CanWrite() {
 void frmMain::SaveConfiguration() {
     if (!portForm_->OpenLink() || !CanWrite()) return;
     platform::BusyPointer busy;
-    if (Answered([] { SendCmd39(kSaveToMemory); })) ui->ledChangedNotSaved->setOn(false);
+    if (MeterTook([] { SendCmd39(kSaveToMemory); })) ui->ledChangedNotSaved->setOn(false);
 }
 
 void frmMain::RestoreConfiguration() {
     if (!portForm_->OpenLink() || !CanWrite()) return;
     platform::BusyPointer busy;
-    if (Answered([] { SendCmd39(kRestoreFromMemory); })) ui->ledChangedNotSaved->setOn(false);
+    if (MeterTook([] { SendCmd39(kRestoreFromMemory); })) ui->ledChangedNotSaved->setOn(false);
 }
 
 void frmMain::RestoreFactoryConfiguration() {
@@ -429,7 +422,7 @@ void frmMain::RestoreFactoryConfiguration() {
                          platform::vbYesNo, platform::vbNoIcon, QStringLiteral("Warning!")) != platform::vbYes)
         return;
     platform::BusyPointer busy;
-    if (Answered([] { SendCmd42(); })) ui->ledChangedNotSaved->setOn(false);
+    if (MeterTook([] { SendCmd42(); })) ui->ledChangedNotSaved->setOn(false);
 }
 
 // ---- forms and tools ---------------------------------------------------------
@@ -452,7 +445,7 @@ void frmMain::ShowModelessForm(const QString& form) {
 
 void frmMain::OpenTotalizer() {
     // The primary variable decides, as the meter reports it.
-    if (!portForm_->OpenLink() || !Answered([] { SendCmd50(); })) return;
+    if (!portForm_->OpenLink() || !MeterTook([] { SendCmd50(); })) return;
     if (IsFlowVariable(PVVariableCode))
         ShowModelessForm(QStringLiteral("frmTotalizer"));
     else

@@ -112,7 +112,6 @@ void frmTrimAnalogOutput::ShowLoopCurrent() {
 // The check box follows the meter only one way: a refresh checks it when the
 // output is fixed and never clears it.
 void frmTrimAnalogOutput::Refresh() {
-    WaitWhileBusy();
     if (!MeterTook(&SendAction2)) return;
     ShowLoopCurrent();
     if (DeviceStatus & kOutputFixedBit) {
@@ -136,7 +135,6 @@ void frmTrimAnalogOutput::btnWrite_Click() {
                              platform::vbCritical, QStringLiteral("Error"));
             return;
         }
-        WaitWhileBusy();
         SendCmd40(chkFixedCurrent->isChecked() ? current : kLeaveFixedCurrent);
     }
     Refresh();
@@ -146,7 +144,6 @@ void frmTrimAnalogOutput::Trim(frmDMMCurrentMeasurement::TrimPoint point) {
     const TrimStep step = stepOf(point);
     const QString currentBefore = txtAnalogCurrent->text();
     if (!canWrite()) return;
-    WaitWhileBusy();
     SendCmd40(step.point);
 
     dmm_->ShowInstructionsFor(point);
@@ -156,13 +153,11 @@ void frmTrimAnalogOutput::Trim(frmDMMCurrentMeasurement::TrimPoint point) {
 
     float reading = 0.0f;
     ParseNumber(dmm_->Reading(), reading);  // validated by the dialog
-    WaitWhileBusy();
     step.trim(reading);
     // Back to the current held before the trim; a box that never showed a
     // reading has nothing to go back to, so the output is released.
     float before = kLeaveFixedCurrent;
     if (!chkFixedCurrent->isChecked() || !ParseNumber(currentBefore, before)) before = kLeaveFixedCurrent;
-    WaitWhileBusy();
     SendCmd40(before);
 }
 
@@ -180,7 +175,6 @@ void frmTrimAnalogOutput::closeEvent(QCloseEvent* event) {
     if (chkFixedCurrent->isChecked() && !released_) {
         released_ = true;  // one release, however often the window is asked to close
         platform::BusyPointer busy;
-        WaitWhileBusy();
         SendCmd40(kLeaveFixedCurrent);
         if (frmMain* main = MainWindow()) main->UpdateStatusLeds();
     }

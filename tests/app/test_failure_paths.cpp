@@ -290,6 +290,40 @@ TEST_F(FailurePaths, ContinuousUpdateGoesOnBesideADialogAndSurvivesItsRefusal) {
     click(*window, "btnContinuous");
 }
 
+TEST_F(FailurePaths, ARefusedWriteClickedWhileAnUpdateIsOnTheLineCountsOnlyAgainstTheDialog) {
+    connectTo("liquid_wafer");
+    click(*window, "btnContinuous");
+    auto* timer = window->findChild<QTimer*>(QStringLiteral("tmrUpdateDisplay"));
+    bool clicked = false;
+    size_t readsBeforeWrite = 0;
+    ui.queueDialog([&](QDialog& dialog) {
+        type(dialog, "txtUpperRange", "5");
+        type(dialog, "txtLowerRange", "100");
+        // Write is clicked from inside an update tick's wait, its read still on the line.
+        QTimer poll;
+        poll.setInterval(0);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (clicked || !app::WaitingForMeter() || app::Fenwire1()->get("cBusy") == 0) return;
+            clicked = true;
+            readsBeforeWrite = requests(3).size();
+            click(dialog, "btnWrite");
+        });
+        poll.start();
+        EXPECT_TRUE(apptest::waitFor([&] { return clicked; }, 5000));
+        poll.stop();
+    });
+    trigger("mnuAnalogRangeValues");
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(requests(35).size(), 1u);
+    EXPECT_EQ(boxTexts(), QStringList{"Error:  Command 35 reports reponse code 12: Upper range value too low"});
+    // The tick that was on the line finished its reads, and the ticks go on.
+    EXPECT_TRUE(apptest::waitFor([&] { return requests(3).size() >= readsBeforeWrite + 2; }, 5000));
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_TRUE(lampOn("ledContinuous"));
+    EXPECT_EQ(boxTexts().size(), 1);
+    click(*window, "btnContinuous");
+}
+
 // ---- titles and small things -----------------------------------------------------
 
 TEST_F(FailurePaths, WindowTitlesAreTheUtilitysOwn) {

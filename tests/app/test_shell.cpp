@@ -595,6 +595,7 @@ TEST_F(PortForm, ResponseCodeErrorsAreReportedAndLeaveTheStore) {
         {16, ": Access restricted"},
     };
     app::UpperRangeValue = 42.0f;
+    const app::SenderFailures failures;
     for (const auto& [code, suffix] : table) {
         ui.clear();
         meter.script(35, "", static_cast<uint8_t>(code), static_cast<uint8_t>(code));
@@ -608,10 +609,11 @@ TEST_F(PortForm, ResponseCodeErrorsAreReportedAndLeaveTheStore) {
         EXPECT_EQ(app::DeviceStatus, code);  // the status byte is kept even so
         EXPECT_EQ(app::UpperRangeValue, 42.0f);
     }
-    EXPECT_EQ(form->FailedTransactions(), 7);
+    EXPECT_EQ(failures.count(), 7);
 }
 
 TEST_F(PortForm, WarningsAndUnlistedCodesAreDecodedSilently) {
+    const app::SenderFailures failures;
     meter.script(13, "194B71C31820 4D4141360205044152833820 0F 06 63", 8, 0x40);
     app::SendCmd13();
     EXPECT_EQ(app::Tag.trimmed(), "FT-101");
@@ -622,7 +624,7 @@ TEST_F(PortForm, WarningsAndUnlistedCodesAreDecodedSilently) {
     EXPECT_EQ(app::Tag.trimmed(), "FT-101");
     EXPECT_EQ(app::DeviceStatus, 0);
     EXPECT_TRUE(ui.messageBoxes().empty());
-    EXPECT_EQ(form->FailedTransactions(), 0);
+    EXPECT_EQ(failures.count(), 0);
 }
 
 TEST_F(PortForm, NoResponseClosesTheLinkUntilInitHART) {
