@@ -1,5 +1,7 @@
 #include "link/monitor/output_files.h"
 
+#include <QSaveFile>
+
 #include "link/monitor/page_layout.h"
 
 namespace fenwire::busview {
@@ -8,10 +10,9 @@ namespace {
 
 // A save dialog left cancelled still holds its pattern ("*.flg"): no file is
 // created under such a name.
-std::FILE* create(const std::string& path) {
-    if (path.empty() || path.find('*') != std::string::npos) return nullptr;
-    return std::fopen(path.c_str(), "wb");
-}
+bool creatable(const std::string& path) { return !path.empty() && path.find('*') == std::string::npos; }
+
+std::FILE* create(const std::string& path) { return creatable(path) ? std::fopen(path.c_str(), "wb") : nullptr; }
 
 bool writeAll(std::FILE* file, std::string_view text) {
     return std::fwrite(text.data(), 1, text.size(), file) == text.size();
@@ -50,14 +51,20 @@ std::string LogFile::name() const {
     return slash == std::string::npos ? path_ : path_.substr(slash + 1);
 }
 
+// Written beside the target and put in its place only when every byte is on
+// disk: a full disk leaves the file that stood there as it was, not cut short.
 bool WriteFrameFile(const std::string& path, std::string_view selection, const std::tm& localTime) {
-    std::FILE* file = create(path);
-    if (file == nullptr) return false;
-    bool written = writeAll(file, FileHeader(localTime));
-    for (const std::string& line : LayoutLines(selection)) {
-        written = written && writeAll(file, line) && writeAll(file, kLineEnd);
+    if (!creatable(path)) return false;
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    std::string text(FileHeader(localTime));
+    for (const std::string& line : LayoutLines(selection)) text.append(line).append(kLineEnd);
+    const auto size = static_cast<qint64>(text.size());
+    if (file.write(text.data(), size) != size) {
+        file.cancelWriting();
+        return false;
     }
-    return std::fclose(file) == 0 && written;
+    return file.commit();
 }
 
 std::string CouldNotOpenMessage(const std::string& name) { return "File " + name + " could not be opened!"; }

@@ -34,8 +34,8 @@ private:
     std::string path_;
 };
 
-// Creates or truncates `path` and writes the header and the laid-out text.
-// False when the file cannot be created or written.
+// Creates or replaces `path` with the header and the laid-out text, whole or
+// not at all. False (any earlier file untouched) when it cannot be written.
 bool WriteFrameFile(const std::string& path, std::string_view selection, const std::tm& localTime);
 
 // "File <name> could not be opened!", the message for both kinds of file.

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "link/monitor/output_files.h"
 #include "link/monitor/page_layout.h"
@@ -143,6 +145,41 @@ TEST_F(OutputFiles, FrameFileHoldsHeaderAndWrappedSelection) {
     EXPECT_FALSE(WriteFrameFile(path("no/such/dir.bvf").toStdString(), "x", MondayAfternoon()));
     EXPECT_FALSE(WriteFrameFile(path("*.bvf").toStdString(), "x", MondayAfternoon()));
     EXPECT_FALSE(QFile::exists(path("*.bvf")));
+}
+
+// Files of this process may grow to `bytes` only, as on a disk that fills up.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST_F(OutputFiles, FrameFileThatCannotBeWrittenWholeLeavesTheOldOne) {
+    const std::string target = path("kept.bvf").toStdString();
+    ASSERT_TRUE(WriteFrameFile(target, "good", MondayAfternoon()));
+    const std::string good = FileBytes(path("kept.bvf"));
+    {
+        const FileSizeLimit full(4096);
+        EXPECT_FALSE(WriteFrameFile(target, std::string(100000, 'x'), MondayAfternoon()));
+    }
+    EXPECT_EQ(FileBytes(path("kept.bvf")), good);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"kept.bvf"});
+    // A folder of that name is not a file to write.
+    ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.bvf"));
+    EXPECT_FALSE(WriteFrameFile(path("folder.bvf").toStdString(), "x", MondayAfternoon()));
 }
 
 }  // namespace
