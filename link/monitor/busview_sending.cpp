@@ -63,7 +63,9 @@ BusviewSending::BusviewSending(BusviewWindow& window, BusviewLink link)
     connectItem("mnuPrintSelection", [this] { printSelection(); });
     connectItem("mnuPrinterConfiguration", [this] { printerSetup(); });
 
-    window_.onAppended = [this](const std::string& text) { log_.append(text, busview::LocalTimeNow()); };
+    window_.onAppended = [this](const std::string& text) {
+        if (!log_.append(text, busview::LocalTimeNow())) logWriteFailed();
+    };
     window_.core().onTriggerStop = [this] {
         runner_.requestCancel();
         refresh();
@@ -210,6 +212,22 @@ void BusviewSending::openLog() {
 void BusviewSending::closeLog() {
     log_.close();
     refresh();
+}
+
+void BusviewSending::logWriteFailed() {
+    // A log that no longer takes lines (a full disk) is closed rather than
+    // left looking as if it recorded. The message waits until the frame
+    // being displayed is done.
+    const QString name = fromStd(log_.path());
+    log_.close();
+    refresh();
+    QMetaObject::invokeMethod(
+        this,
+        [name] {
+            platform::MsgBox(fromStd(busview::CouldNotWriteMessage(name.toStdString())), platform::vbOKOnly,
+                             platform::vbExclamation, QString::fromLatin1(busview::kSaveToFileTitle));
+        },
+        Qt::QueuedConnection);
 }
 
 void BusviewSending::saveFrameFile() {

@@ -66,6 +66,7 @@ private:
     void runScript();
     void openLog();
     void closeLog();
+    void logWriteFailed();
     void saveFrameFile();
     void printSelection();
     void printAll();

@@ -33,11 +33,11 @@ bool LogFile::open(const std::string& path, const std::tm& localTime) {
     return true;
 }
 
-void LogFile::append(std::string_view frameLine, const std::tm& localTime) {
-    if (file_ == nullptr) return;
+bool LogFile::append(std::string_view frameLine, const std::tm& localTime) {
+    if (file_ == nullptr) return true;
     // Flushed per frame: a log is read while it grows, and must survive a crash.
-    writeAll(file_, LogEntry(frameLine, localTime));
-    std::fflush(file_);
+    const bool written = writeAll(file_, LogEntry(frameLine, localTime));
+    return std::fflush(file_) == 0 && written;
 }
 
 void LogFile::close() {
@@ -68,5 +68,6 @@ bool WriteFrameFile(const std::string& path, std::string_view selection, const s
 }
 
 std::string CouldNotOpenMessage(const std::string& name) { return "File " + name + " could not be opened!"; }
+std::string CouldNotWriteMessage(const std::string& name) { return "File " + name + " could not be written!"; }
 
 }  // namespace fenwire::busview

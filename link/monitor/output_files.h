@@ -20,8 +20,9 @@ public:
     // Closes any open log, then creates or truncates `path` and writes the
     // header. False (and nothing open, no name) when the file cannot be created.
     bool open(const std::string& path, const std::tm& localTime);
-    // Appends one displayed frame line with its time stamp; nothing when closed.
-    void append(std::string_view frameLine, const std::tm& localTime);
+    // Appends one displayed frame line with its time stamp; nothing when
+    // closed. False when the log is open and the line did not reach the file.
+    bool append(std::string_view frameLine, const std::tm& localTime);
     void close();
 
     bool isOpen() const { return file_ != nullptr; }
@@ -40,6 +41,8 @@ bool WriteFrameFile(const std::string& path, std::string_view selection, const s
 
 // "File <name> could not be opened!", the message for both kinds of file.
 std::string CouldNotOpenMessage(const std::string& name);
+// "File <name> could not be written!", when an open log stops taking lines.
+std::string CouldNotWriteMessage(const std::string& name);
 inline constexpr const char* kSaveToFileTitle = "Save to File";
 
 }  // namespace fenwire::busview

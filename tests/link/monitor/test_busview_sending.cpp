@@ -19,6 +19,7 @@
 #include "platform/ini.h"
 #include "platform/scripted.h"
 #include "tests/link/control/hosted_control.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/sim_on_pipe.h"
 
 namespace {
@@ -280,6 +281,26 @@ TEST_F(SendingTest, LogFileReceivesDisplayedFramesUntilClosed) {
     EXPECT_EQ(scripted.messageBoxes()[0].title, "Save to File");
     EXPECT_FALSE(w->action("mnuCloseLogFile")->isEnabled());
     EXPECT_FALSE(QFile::exists(path("*.flg")));
+}
+
+TEST_F(SendingTest, LogThatStopsTakingFramesIsClosedAndSaysSo) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    chooseFile(path("full.flg"));
+    trigger(w, "mnuOpenLogFile");
+    ASSERT_TRUE(w->action("mnuCloseLogFile")->isEnabled());
+    {
+        // Room for the header and a few bytes more: the first frame does not fit.
+        const testsupport::FileSizeLimit full(static_cast<rlim_t>(QFileInfo(path("full.flg")).size() + 8));
+        host->put("cDoCommand", 0);
+        ASSERT_TRUE(host->waitIdle());
+        host->pump(50);
+    }
+    EXPECT_FALSE(w->action("mnuCloseLogFile")->isEnabled());
+    EXPECT_EQ(w->windowTitle(), " Busview for HART");
+    ASSERT_EQ(scripted.messageBoxes().size(), 1u);
+    EXPECT_EQ(scripted.messageBoxes()[0].text, "File " + path("full.flg") + " could not be written!");
+    EXPECT_EQ(scripted.messageBoxes()[0].title, "Save to File");
 }
 
 TEST_F(SendingTest, FrameFilePrintingAndPrinterSetup) {

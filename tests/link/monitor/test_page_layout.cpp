@@ -5,11 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <csignal>
-#include <sys/resource.h>
 
 #include "link/monitor/output_files.h"
 #include "link/monitor/page_layout.h"
+#include "tests/support/file_size_limit.h"
 
 namespace {
 
@@ -147,32 +146,25 @@ TEST_F(OutputFiles, FrameFileHoldsHeaderAndWrappedSelection) {
     EXPECT_FALSE(QFile::exists(path("*.bvf")));
 }
 
-// Files of this process may grow to `bytes` only, as on a disk that fills up.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limited = saved_;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
+TEST_F(OutputFiles, LogLineThatDoesNotReachTheFileIsReported) {
+    LogFile log;
+    ASSERT_TRUE(log.open(path("full.flg").toStdString(), MondayAfternoon()));
+    EXPECT_TRUE(log.append("fits\r\n", MondayAfternoon()));
+    {
+        const testsupport::FileSizeLimit full(200);
+        EXPECT_FALSE(log.append(std::string(300, 'x') + "\r\n", MondayAfternoon()));
     }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = nullptr;
-};
+    log.close();
+    EXPECT_TRUE(log.append("closed\r\n", MondayAfternoon()));  // nothing asked, nothing failed
+    EXPECT_EQ(CouldNotWriteMessage("full.flg"), "File full.flg could not be written!");
+}
 
 TEST_F(OutputFiles, FrameFileThatCannotBeWrittenWholeLeavesTheOldOne) {
     const std::string target = path("kept.bvf").toStdString();
     ASSERT_TRUE(WriteFrameFile(target, "good", MondayAfternoon()));
     const std::string good = FileBytes(path("kept.bvf"));
     {
-        const FileSizeLimit full(4096);
+        const testsupport::FileSizeLimit full(4096);
         EXPECT_FALSE(WriteFrameFile(target, std::string(100000, 'x'), MondayAfternoon()));
     }
     EXPECT_EQ(FileBytes(path("kept.bvf")), good);
