@@ -39,46 +39,50 @@ frmTotalizer::frmTotalizer(QWidget* parent) : QDialog(parent), ui(std::make_uniq
         multiplier_ = TotalizerMultiplier;
         customUnit_ = TotalizerCustomUnit;
     }
-    SendCmd160();
-    ShowTotal();
+    // A total the meter did not send leaves the box empty and the totalizer
+    // shown as stopped: what an earlier read stored is not this meter's.
+    const bool totalRead = RefreshTotal();
     // The multiplier only selects the unit text; the value is shown as the meter reports it.
     ui->lblTotalizerUnits->setText(multiplier_ == 1.0f ? UnitText(TotalizerUnitCode) : customUnit_);
-    if (TotalizerRunning == kRunning) {
-        ui->btnStartStop->setText(QStringLiteral("Stop"));
-        tmrUpdateTotalizer->start();
-    }
+    if (totalRead && TotalizerRunning == kRunning) ShowRunning(true);
 }
 
 frmTotalizer::~frmTotalizer() = default;
 
-void frmTotalizer::ShowTotal() { ui->txtTotalizerValue->setText(NumberText(TotalizerValue)); }
+// The box shows only a total the meter sent; otherwise it stays as it was.
+bool frmTotalizer::RefreshTotal() {
+    if (!MeterTook([] { SendCmd160(); })) return false;
+    ui->txtTotalizerValue->setText(NumberText(TotalizerValue));
+    return true;
+}
+
+void frmTotalizer::ShowRunning(bool running) {
+    ui->btnStartStop->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    if (running)
+        tmrUpdateTotalizer->start();
+    else
+        tmrUpdateTotalizer->stop();
+}
 
 void frmTotalizer::btnStartStop_Click() {
-    OpenLinkIfNeeded();
-    if (tmrUpdateTotalizer->isActive()) {
-        ui->btnStartStop->setText(QStringLiteral("Start"));
-        tmrUpdateTotalizer->stop();
-        SendCmd161(kStop);
-    } else {
-        ui->btnStartStop->setText(QStringLiteral("Stop"));
-        tmrUpdateTotalizer->start();
-        SendCmd161(kRun);
-    }
+    if (!OpenLinkIfNeeded()) return;
+    const bool wasRunning = tmrUpdateTotalizer->isActive();
+    ShowRunning(!wasRunning);
+    // A start or stop the meter refused or did not answer changed nothing we know of.
+    if (!MeterTook([wasRunning] { SendCmd161(wasRunning ? kStop : kRun); })) ShowRunning(wasRunning);
 }
 
 void frmTotalizer::btnZero_Click() {
     OpenLinkIfNeeded();
     SendCmd162();
-    SendCmd160();
-    ShowTotal();
+    RefreshTotal();
 }
 
 void frmTotalizer::tmrUpdateTotalizer_Timer() {
     // A tick that arrives while the last one waits for the meter is skipped.
     if (tickRunning_) return;
     tickRunning_ = true;
-    SendCmd160();
-    ShowTotal();
+    RefreshTotal();
     tickRunning_ = false;
 }
 

@@ -26,7 +26,10 @@ private:
     void btnStartStop_Click();
     void btnZero_Click();
     void btnOK_Click();
-    void ShowTotal();
+    // Reads the total and shows it; false when the meter did not send it.
+    bool RefreshTotal();
+    // The button and the refresh as for a running or a stopped totalizer.
+    void ShowRunning(bool running);
 
     std::unique_ptr<Ui::frmTotalizer> ui;
     QTimer* tmrUpdateTotalizer = nullptr;

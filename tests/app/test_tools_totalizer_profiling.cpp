@@ -9,6 +9,7 @@
 #include "app/tools/frmFlowProfiling.h"
 #include "app/tools/frmTotalizer.h"
 #include "tests/app/test_forms_fixture.h"
+#include "tests/support/scripted_meter.h"
 
 namespace {
 
@@ -70,6 +71,56 @@ TEST_F(TotalizerTest, StartStopZeroAndRefresh) {
     click(*form, "btnOK");
     EXPECT_FALSE(timer(*form).isActive());
     EXPECT_TRUE(ui.messageBoxes().empty()) << boxTexts().join('|').toStdString();
+}
+
+// ---- a meter that refuses or stops answering -------------------------------------
+
+// What an earlier read stored is not this meter's total, nor its run state.
+TEST_F(TotalizerTest, ATotalTheMeterDidNotSendIsNotShown) {
+    connectTo("gas_insertion", {{"totalizer.running", "on"}, {"totalizer.total", "1234.5"}});
+    open().reset();
+    ASSERT_EQ(app::TotalizerRunning, 1);
+    sim->silent = true;
+    auto form = open();
+    EXPECT_EQ(text(*form, "txtTotalizerValue"), "");
+    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    EXPECT_FALSE(timer(*form).isActive());
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+}
+
+// A stop the meter did not answer leaves the totalizer shown running.
+TEST_F(TotalizerTest, AnUnansweredStopLeavesItShownRunning) {
+    connectTo("gas_insertion", {{"totalizer.running", "on"}, {"totalizer.total", "1234.5"}});
+    auto form = open();
+    const QString total = text(*form, "txtTotalizerValue");
+    sim->silent = true;
+    const auto sent = sentDuring([&] { click(*form, "btnStartStop"); });
+    EXPECT_FALSE(sent.empty());
+    EXPECT_TRUE(without(sent, "161 00").empty());  // the tries of the stop, nothing after them
+    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Stop");
+    EXPECT_TRUE(timer(*form).isActive());
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+    // The refresh on the closed line shows nothing new, and says nothing more.
+    form->tmrUpdateTotalizer_Timer();
+    EXPECT_EQ(text(*form, "txtTotalizerValue"), total);
+    EXPECT_EQ(ui.messageBoxes().size(), 1u);
+}
+
+// A start the meter refused leaves the totalizer shown stopped, the refresh off.
+TEST_F(TotalizerTest, ARefusedStartLeavesItShownStopped) {
+    testsupport::ScriptedMeter meter;
+    meter.script(0, "FE 3D 01 05 05 01 0C 08 00 0A 1B 2C");
+    meter.script(160, "0C 449A5000 00");  // 1234.5, stopped
+    meter.script(161, "01", 16);          // access restricted
+    auto main = std::make_unique<app::frmMain>(testsupport::linkedFenwireApi());
+    app::Fenwire1()->put("cComMode", 2);
+    auto form = std::make_unique<app::frmTotalizer>(main.get());
+    EXPECT_EQ(text(*form, "txtTotalizerValue"), "1234.5");
+    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    click(*form, "btnStartStop");
+    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    EXPECT_FALSE(timer(*form).isActive());
+    EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 161 reports reponse code 16: Access restricted");
 }
 
 TEST_F(TotalizerTest, MenuOpensItBesideTheMainWindowForFlowOnly) {
