@@ -66,7 +66,8 @@ frmDigitalPotDisplay::~frmDigitalPotDisplay() = default;
 void frmDigitalPotDisplay::ReadPots() {
     platform::BusyPointer busy;
     OpenLinkIfNeeded();
-    SendCmd231();
+    // Values the meter did not send are not shown: Write would store them.
+    if (!MeterTook([] { SendCmd231(); })) return;
     ui->txtUAH->setText(QString::number(DigitalPot0));
     ui->txtFAH->setText(QString::number(DigitalPot1));
 }

@@ -77,8 +77,10 @@ void frmFlowProfiling::tmrUpdateFlowVelocity_Timer() {
     // A tick that arrives while another command waits is skipped.
     if (tickRunning_) return;
     tickRunning_ = true;
-    SendCmd197();
-    ui->txtFlowVelocity->setText(NumberText(FlowVelocity));
+    // The head is adjusted against this box: a velocity the meter did not
+    // send would look live, so the box empties instead.
+    const bool read = MeterTook([] { SendCmd197(); });
+    ui->txtFlowVelocity->setText(read ? NumberText(FlowVelocity) : QString());
     tickRunning_ = false;
 }
 
@@ -96,7 +98,11 @@ void frmFlowProfiling::btnTakeData_Click() {
                          platform::vbOKCancel, platform::vbNoIcon, QStringLiteral("Error"));
         return;
     }
-    if (counter == 1 && n > 0) {
+    const bool starting = counter == 1 && n > 0;
+    if (!starting && (counter > n || !started_)) return;
+    // A meter that stopped answering closed the line: this press opens it again.
+    if (!OpenLinkIfNeeded()) return;
+    if (starting) {
         // The traverse starts only when the meter took both commands.
         if (!MeterTook([n] {
                 SendCmd191(static_cast<uint8_t>(n));
@@ -106,7 +112,6 @@ void frmFlowProfiling::btnTakeData_Click() {
         started_ = true;
         ui->txtNumberOfSamples->setEnabled(false);
     }
-    if (counter > n || !started_) return;
 
     // A sample the meter did not take is not counted.
     if (!MeterTook([] { SendCmd195(); })) return;

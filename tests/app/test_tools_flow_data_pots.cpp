@@ -153,6 +153,24 @@ TEST_F(DigitalPotsTest, EntriesThatAreNoByteAreRefused) {
     EXPECT_EQ(sim->meter.state().digitalPots[0], 40);
 }
 
+// Pots the meter did not send show as empty boxes, which Write refuses:
+// nothing that was never read goes back to the meter.
+TEST_F(DigitalPotsTest, PotsTheMeterDidNotSendAreNeitherShownNorWritten) {
+    connectTo("liquid_wafer", {{"mode", "edit"}, {"access_level", "2"}});
+    sim->silent = true;
+    auto form = open();
+    EXPECT_EQ(text(*form, "txtUAH"), "");
+    EXPECT_EQ(text(*form, "txtFAH"), "");
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+
+    sim->silent = false;
+    ui.clear();
+    for (const std::string& request : sentDuring([&] { click(*form, "btnWrite"); }))
+        EXPECT_NE(request.substr(0, 3), "230") << request;
+    expectOnlyError("Unfiltered hysteresis is not a valid numeric value.");
+    EXPECT_EQ(sim->meter.state().digitalPots[0], 40);
+}
+
 // The flow data entry starts a live loop, so only its being enabled is checked here.
 TEST_F(DigitalPotsTest, MenuEntriesAreEnabledAndOpenThePots) {
     connectTo("liquid_wafer");

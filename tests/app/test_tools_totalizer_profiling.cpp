@@ -228,4 +228,36 @@ TEST_F(FlowProfilingTest, UnansweredSampleIsNotCounted) {
     EXPECT_TRUE(boxTexts().contains("No Device Response !")) << boxTexts().join('|').toStdString();
 }
 
+// The unanswered sample closed the line; the next press opens it again, so a
+// meter that is back takes the sample.
+TEST_F(FlowProfilingTest, TheNextPressReachesAMeterThatIsBack) {
+    connectTo("gas_insertion", {{"mode", "edit"}});
+    auto form = open();
+    // The silent meter still runs the tries of the lost sample: room for them.
+    type(*form, "txtNumberOfSamples", "10");
+    press(*form);
+    sim->silent = true;
+    press(*form);
+    sim->silent = false;
+    // The line opened again asks the meter's identifier first.
+    EXPECT_EQ(press(*form), (std::vector<std::string>{"0", "195"}));
+    EXPECT_EQ(text(*form, "txtSampleNumber"), "3");
+    EXPECT_EQ(boxTexts().join('|').toStdString(), "No Device Response !");
+}
+
+// The head is adjusted against the live velocity: one the meter did not send
+// leaves the box empty, and the closed line adds no further message.
+TEST_F(FlowProfilingTest, AVelocityTheMeterDidNotSendIsNotShown) {
+    connectTo("gas_insertion", {{"mode", "edit"}});
+    auto form = open();
+    form->tmrUpdateFlowVelocity_Timer();
+    EXPECT_NE(text(*form, "txtFlowVelocity"), "");
+    sim->silent = true;
+    form->tmrUpdateFlowVelocity_Timer();
+    EXPECT_EQ(text(*form, "txtFlowVelocity"), "");
+    EXPECT_TRUE(sentDuring([&] { form->tmrUpdateFlowVelocity_Timer(); }).empty());
+    EXPECT_EQ(text(*form, "txtFlowVelocity"), "");
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+}
+
 }  // namespace
