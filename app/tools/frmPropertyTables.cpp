@@ -19,6 +19,9 @@ namespace app {
 namespace {
 
 constexpr int kTransferTickMs = 500;
+// A table file is a few kilobytes; anything far larger is not one, and is
+// not read whole into memory.
+constexpr qint64 kMaxTableFileBytes = 1 << 20;
 const QString kSuccessTitle = QStringLiteral("Success");
 
 // A file's lines, without their line ends (CR LF or LF).
@@ -26,6 +29,10 @@ std::optional<QStringList> ReadLines(const QString& path, QString& why) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         why = file.errorString();
+        return std::nullopt;
+    }
+    if (file.size() > kMaxTableFileBytes) {
+        why = QStringLiteral("it is too large to be a property table file");
         return std::nullopt;
     }
     return SplitTableFile(file.readAll());

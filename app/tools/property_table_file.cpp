@@ -149,8 +149,12 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
     PropertyTableSet read = set;
     read.viscosityCount = read.densityCount = read.gasColumns = read.gasRows = 0;
     LineReader in(lines);
+    bool anyKnownLine = false;
     for (; !in.atEnd(); in.skip()) {
         const QString key = in.key();
+        anyKnownLine = anyKnownLine || key == QStringLiteral("name") || key == QStringLiteral("revision") ||
+                       key == QStringLiteral("phase") || key == QStringLiteral("viscosity") ||
+                       key == QStringLiteral("density");
         std::optional<QString> error;
         if (key == QStringLiteral("name")) {
             read.name = in.field(2);
@@ -171,6 +175,8 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
         }
         if (error) return error;
     }
+    // An empty or binary file would otherwise "import" as nothing, reported as a success.
+    if (!anyKnownLine) return QStringLiteral("It holds no name, revision, phase or table line.");
     set = read;
     return std::nullopt;
 }

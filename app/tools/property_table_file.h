@@ -47,7 +47,8 @@ QStringList TableFileLines(const PropertyTableSet& set, const QString& shownName
 // Reads a table file's lines into `set` (its counts reset to 0 first; name,
 // revision and phase as the file gives them). Nothing is changed and the
 // reason, naming the line, is returned when the file declares more than 16
-// entries, has text where a number must stand, or ends inside a table.
+// entries, has text where a number must stand, or ends inside a table; and a
+// reason when no line is one of the file's (an empty or binary file).
 std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet& set);
 
 // A file's content as lines without their line ends (CR LF or LF); the

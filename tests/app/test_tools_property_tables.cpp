@@ -319,6 +319,36 @@ TEST_F(PropertyTablesTest, ImportRefusesFilesThatCannotBeStored) {
     EXPECT_EQ(tables().viscosityPoints, before.viscosityPoints);
 }
 
+// An empty, binary or huge file is no table: the meter keeps its own, and no success is shown.
+TEST_F(PropertyTablesTest, ImportRefusesFilesThatHoldNoTable) {
+    connectTo("liquid_wafer", {{"mode", "edit"}});
+    const PropertyTables before = tables();
+    const QString noTable = QStringLiteral(" is not a property table file. It holds no name, revision, phase or table line.");
+    const auto writeBytes = [this](const QString& name, const QByteArray& bytes, qint64 size) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        ASSERT_TRUE(file.resize(size));  // the rest are zero bytes
+    };
+    writeBytes("empty.csv", {}, 0);
+    writeBytes("binary.csv", QByteArray("\x7f" "ELF\x02\x01\x00\x00\r\n\xff\xfe,\x00", 14), 14);
+    writeBytes("huge.csv", "Name,HUGE\r\n", 2 << 20);
+    const std::pair<QString, QString> files[] = {
+        {"empty.csv", "The file " + dir.filePath("empty.csv") + noTable},
+        {"binary.csv", "The file " + dir.filePath("binary.csv") + noTable},
+        {"huge.csv", "The file " + dir.filePath("huge.csv") +
+                         " could not be read: it is too large to be a property table file"},
+    };
+    for (const auto& [name, error] : files) {
+        ui.clear();
+        const auto sent = importFrom(name);
+        expectOnlyError(error);
+        EXPECT_TRUE(sent.empty()) << name.toStdString();
+    }
+    EXPECT_EQ(tables().name, before.name);
+    EXPECT_EQ(tables().viscosityPoints, before.viscosityPoints);
+}
+
 // A meter that stops answering ends the transfer: no file, no success claimed.
 TEST_F(PropertyTablesTest, ExportStopsWhenTheMeterStopsAnswering) {
     connectTo("liquid_wafer");
