@@ -66,14 +66,16 @@ BusviewSettings loadBusviewSettings(const QString& settingsFile) {
 }
 
 bool saveBusviewSettings(const QString& settingsFile, const BusviewSettings& s) {
-    auto doc = platform::ini::Document::load(settingsFile);
-    for (const auto& k : kIntKeys) doc.setValue(kSettingsSection, k.key, QString::number(s.*k.field));
+    // A file that is there but cannot be read is not replaced by these keys alone.
+    auto doc = platform::ini::Document::tryLoad(settingsFile);
+    if (!doc) return false;
+    for (const auto& k : kIntKeys) doc->setValue(kSettingsSection, k.key, QString::number(s.*k.field));
     for (const auto& k : kTextKeys) {
         // A text that cannot stand on one line (a line break typed in) is saved empty rather than split.
-        if (!doc.setValue(kSettingsSection, k.key, QString::fromStdString(s.*k.field)))
-            doc.setValue(kSettingsSection, k.key, QString());
+        if (!doc->setValue(kSettingsSection, k.key, QString::fromStdString(s.*k.field)))
+            doc->setValue(kSettingsSection, k.key, QString());
     }
-    return doc.save(settingsFile);
+    return doc->save(settingsFile);
 }
 
 CommandTextTables loadCommandTexts(const QString& commandsFile) {

@@ -1,5 +1,6 @@
 // Selection decoding (the Pick menu) and the monitor's settings files.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -140,6 +141,24 @@ TEST(BusviewSettingsFile, SavedKeysReadBackAndOtherLinesStay) {
     ASSERT_TRUE(saveBusviewSettings(path, s));
     EXPECT_EQ(loadBusviewSettings(path).cmdList, "");
     EXPECT_EQ(loadBusviewSettings(path).filterMode, 2);
+}
+
+TEST(BusviewSettingsFile, AFileThatCannotBeReadIsNotReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "every file is readable to root";
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("busvw.ini");
+    const QByteArray content("[Other]\r\nx=1\r\n[Settings]\r\nWhite=1\r\n");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::WriteOwner));
+    EXPECT_FALSE(saveBusviewSettings(path, BusviewSettings{}));
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), content);
 }
 
 TEST(BusviewSettingsFile, CommandTextsByNumberAndDirection) {
