@@ -61,8 +61,7 @@ frmPropertyTables::frmPropertyTables(QWidget* parent)
 
     platform::BusyPointer busy;
     OpenLinkIfNeeded();
-    SendCmd216();
-    ShowTableInfo(PropertyTableName, PropertyTableVersion);
+    ReadTableInfo();
 }
 
 frmPropertyTables::~frmPropertyTables() = default;
@@ -86,6 +85,17 @@ void frmPropertyTables::ShowTableInfo(const QString& name, int revision) {
     while (shown.endsWith(u' ')) shown.chop(1);
     ui->txtPropertyTableName->setText(shown);
     ui->txtPropertyTableVersionNumber->setText(QString::number(revision));
+}
+
+// Shows the table the meter names; when it does not answer, nothing: what an
+// earlier read stored may be another meter's table, or the one before an import.
+void frmPropertyTables::ReadTableInfo() {
+    if (MeterTook([] { SendCmd216(); })) {
+        ShowTableInfo(PropertyTableName, PropertyTableVersion);
+        return;
+    }
+    ui->txtPropertyTableName->clear();
+    ui->txtPropertyTableVersionNumber->clear();
 }
 
 void frmPropertyTables::StopTransfer(QTimer& timer, const QString& what) {
@@ -182,8 +192,7 @@ void frmPropertyTables::tmrWriteInfo_Timer() {
                          platform::vbInformation, kSuccessTitle);
         setEnabled(true);
         // Show the table the meter now holds.
-        SendCmd216();
-        ShowTableInfo(PropertyTableName, PropertyTableVersion);
+        ReadTableInfo();
     }
     tickRunning_ = false;
 }

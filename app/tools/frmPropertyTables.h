@@ -39,6 +39,7 @@ private:
     // Ends a transfer that a transaction failed: the port form has said why.
     void StopTransfer(QTimer& timer, const QString& what);
     void ShowTableInfo(const QString& name, int revision);
+    void ReadTableInfo();
 
     std::unique_ptr<Ui::frmPropertyTables> ui;
     QTimer* tmrReadInfo = nullptr;

@@ -115,6 +115,18 @@ TEST_F(PropertyTablesTest, FormShowsTheMetersTable) {
     EXPECT_TRUE(entry->isEnabled());
 }
 
+// The name an earlier read stored is not shown as the table of a meter that
+// does not answer.
+TEST_F(PropertyTablesTest, FormShowsNoTableWhenTheMeterDoesNotName) {
+    connectTo("gas_insertion");
+    open().reset();
+    sim->silent = true;
+    auto form = open();
+    EXPECT_EQ(text(*form, "txtPropertyTableName"), "");
+    EXPECT_EQ(text(*form, "txtPropertyTableVersionNumber"), "");
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+}
+
 // The layout line for line, in a locale with a decimal comma too.
 TEST_F(PropertyTablesTest, LiquidExportWritesTheLayoutWithDecimalPoints) {
     connectTo("liquid_wafer");
