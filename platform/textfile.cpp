@@ -1,5 +1,7 @@
 #include "platform/textfile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace platform {
@@ -17,12 +19,22 @@ QByteArray ansiLine(const QString& line) {
 }  // namespace
 
 bool WriteTextFileWhole(const QString& path, const QStringList& lines, QString* why) {
-    QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly);
-    for (qsizetype i = 0; written && i < lines.size(); ++i) {
-        const QByteArray bytes = ansiLine(lines[i]);
-        written = file.write(bytes) == bytes.size();
+    QByteArray bytes;
+    for (const QString& line : lines) bytes += ansiLine(line);
+    return WriteFileWhole(path, bytes, why);
+}
+
+bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* why) {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir()) {
+        // Renaming a temporary file over a device or pipe would put a plain file in its place.
+        QFile device(path);
+        const bool written = device.open(QIODevice::WriteOnly) && device.write(bytes) == bytes.size() && device.flush();
+        if (!written && why) *why = device.errorString();
+        return written;
     }
+    QSaveFile file(path);
+    bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
     if (written) written = file.commit();
     if (!written) {
         if (why) *why = file.errorString();

@@ -3,6 +3,7 @@
 // disk. A failed write leaves any earlier file as it was and no half file.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -13,5 +14,9 @@ namespace platform {
 // (the "." decimal separator) are the caller's business. Returns false and
 // sets `why` (when given) to a readable reason if the file was not written.
 bool WriteTextFileWhole(const QString& path, const QStringList& lines, QString* why = nullptr);
+
+// Writes `bytes` to `path` whole through a temporary file, as above. A path
+// that names a device or a pipe is written into, not replaced by a file.
+bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* why = nullptr);
 
 }  // namespace platform

@@ -1,8 +1,7 @@
 #include "link/monitor/output_files.h"
 
-#include <QSaveFile>
-
 #include "link/monitor/page_layout.h"
+#include "platform/textfile.h"
 
 namespace fenwire::busview {
 
@@ -55,16 +54,10 @@ std::string LogFile::name() const {
 // disk: a full disk leaves the file that stood there as it was, not cut short.
 bool WriteFrameFile(const std::string& path, std::string_view selection, const std::tm& localTime) {
     if (!creatable(path)) return false;
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) return false;
     std::string text(FileHeader(localTime));
     for (const std::string& line : LayoutLines(selection)) text.append(line).append(kLineEnd);
-    const auto size = static_cast<qint64>(text.size());
-    if (file.write(text.data(), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return platform::WriteFileWhole(QString::fromStdString(path),
+                                    QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 std::string CouldNotOpenMessage(const std::string& name) { return "File " + name + " could not be opened!"; }

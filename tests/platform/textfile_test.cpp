@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +45,25 @@ TEST(WriteTextFileWhole, AFailedWriteSaysWhyAndLeavesNoFile) {
     EXPECT_FALSE(why.isEmpty());
     EXPECT_TRUE(QFileInfo(dir.filePath("taken.txt")).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
+// A pipe (or device) chosen as the file is written into and stays what it was.
+TEST(WriteTextFileWhole, APipeIsWrittenIntoNotReplaced) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pipe.txt");
+    const QByteArray native = QFile::encodeName(path);
+    ASSERT_EQ(mkfifo(native.constData(), 0600), 0);
+    const int reader = ::open(native.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    QString why;
+    EXPECT_TRUE(platform::WriteTextFileWhole(path, {"line"}, &why)) << why.toStdString();
+    struct stat info {};
+    ASSERT_EQ(::stat(native.constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    char received[16] = {};
+    EXPECT_EQ(::read(reader, received, sizeof received), 6);
+    EXPECT_EQ(QByteArray(received), QByteArray("line\r\n"));
+    ::close(reader);
 }
 
 }  // namespace
