@@ -144,7 +144,10 @@ void frmTrimAnalogOutput::Trim(frmDMMCurrentMeasurement::TrimPoint point) {
     const TrimStep step = stepOf(point);
     const QString currentBefore = txtAnalogCurrent->text();
     if (!canWrite()) return;
-    SendCmd40(step.point);
+    // A reading is worth taking only at the trim point: the dialog would say
+    // the output is there, and a trim against another current miscalibrates
+    // the output. The port form has said why the meter did not take it.
+    if (!MeterTook([&step] { SendCmd40(step.point); })) return;
 
     dmm_->ShowInstructionsFor(point);
     dmm_->Accepted = false;

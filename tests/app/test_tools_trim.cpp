@@ -158,18 +158,23 @@ TEST_F(TrimTool, NothingIsSentWhenTheMeterIsNotInEditModeAndTheUserDeclines) {
     EXPECT_EQ(ui.messageBoxes().size(), 2u);
 }
 
-// A failed command 40 does not stop the trim: the dialog still opens, and
-// the port form has said what went wrong.
-TEST_F(TrimTool, AnUnansweredFixedCurrentStillOpensTheDialog) {
-    connectTo("liquid_wafer", {{"process.flow", "0"}});
+// A trim point the meter refused or did not answer ends the trim: no dialog
+// claims the output is there, and no reading taken at another current goes
+// to the meter as a trim. The port form has said what went wrong.
+TEST_F(TrimTool, ATrimPointTheMeterDidNotTakeEndsTheTrim) {
+    connectTo("liquid_wafer", {{"process.flow", "0"}, {"write_protect", "1"}});
     auto form = open();
+    ui.queueDialog(readDmm("19"));
+    EXPECT_EQ(sentDuring([&] { click(*form, "btnTrimGain"); }), std::vector<std::string>{"40 41A00000"});
+    EXPECT_TRUE(ui.dialogs().empty());
+    EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 40 reports reponse code 7: Write Protected");
+
+    ui.clear();
     sim->silent = true;
-    ui.queueDialog([this](QDialog& dmm) {
-        sim->silent = false;
-        click(dmm, "btnCancel");
-    });
-    EXPECT_EQ(sentDuring([&] { click(*form, "btnTrimGain"); }).front(), "40 41A00000");
-    EXPECT_EQ(ui.dialogs().size(), 1u);
+    const auto sent = sentDuring([&] { click(*form, "btnTrimOffset"); });
+    ASSERT_FALSE(sent.empty());
+    for (const std::string& request : sent) EXPECT_EQ(request, "40 40800000");  // its tries only
+    EXPECT_TRUE(ui.dialogs().empty());
     EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
 }
 
