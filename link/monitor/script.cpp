@@ -8,10 +8,19 @@
 
 namespace fenwire::busview {
 
+namespace {
+
+// A thousand steps of 500 characters make half a megabyte; a file far larger
+// is no script, and is not read whole into memory.
+constexpr qint64 kMaxScriptFileBytes = 4 << 20;
+
+}  // namespace
+
 ScriptLoad LoadScript(const std::string& path, Script& script) {
     const QString file = QString::fromStdString(path);
     QFile probe(file);
     if (!QFileInfo(file).isFile() || !probe.open(QIODevice::ReadOnly)) return ScriptLoad::NotFound;
+    if (probe.size() > kMaxScriptFileBytes) return ScriptLoad::NotAScript;
     const auto document = platform::ini::Document::parse(probe.readAll());
     auto step = [&](int n) { return document.value("Cmd", QString::asprintf("Step%03d", n)).value_or(QString()); };
     if (step(0).isEmpty()) return ScriptLoad::NotAScript;

@@ -253,6 +253,10 @@ TEST_F(ScriptFiles, NotFoundAndNotAScriptLeaveThePreviousScript) {
     EXPECT_EQ(LoadScript(dir_.path().toStdString(), s), ScriptLoad::NotFound);  // a directory
     EXPECT_EQ(LoadScript(write("empty.fsq", "[Cmd]\nStep000=\nStep001=1,0\n"), s), ScriptLoad::NotAScript);
     EXPECT_EQ(LoadScript(write("other.ini", "[Settings]\nDecimal=1\n"), s), ScriptLoad::NotAScript);
+    // A script followed by megabytes of anything (here zero bytes) is no script.
+    const std::string huge = write("huge.fsq", "[Cmd]\nStep000=0,0\n");
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(huge), 8 << 20));
+    EXPECT_EQ(LoadScript(huge, s), ScriptLoad::NotAScript);
     EXPECT_EQ(s.name, "previous.fsq");
 }
 
