@@ -66,8 +66,13 @@ frmDigitalPotDisplay::~frmDigitalPotDisplay() = default;
 void frmDigitalPotDisplay::ReadPots() {
     platform::BusyPointer busy;
     OpenLinkIfNeeded();
-    // Values the meter did not send are not shown: Write would store them.
-    if (!MeterTook([] { SendCmd231(); })) return;
+    // Values the meter did not send are not shown: Write would store them,
+    // and after a Write they would look written.
+    if (!MeterTook([] { SendCmd231(); })) {
+        ui->txtUAH->clear();
+        ui->txtFAH->clear();
+        return;
+    }
     ui->txtUAH->setText(QString::number(DigitalPot0));
     ui->txtFAH->setText(QString::number(DigitalPot1));
 }

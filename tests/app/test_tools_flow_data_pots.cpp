@@ -169,6 +169,21 @@ TEST_F(DigitalPotsTest, PotsTheMeterDidNotSendAreNeitherShownNorWritten) {
         EXPECT_NE(request.substr(0, 3), "230") << request;
     expectOnlyError("Unfiltered hysteresis is not a valid numeric value.");
     EXPECT_EQ(sim->meter.state().digitalPots[0], 40);
+
+    // A Read or a Write whose read-back goes unanswered empties the boxes
+    // rather than leave entries that look like the meter's.
+    for (const char* button : {"btnRead", "btnWrite"}) {
+        sim->silent = false;
+        click(*form, "btnRead");
+        ASSERT_EQ(text(*form, "txtUAH"), "40");
+        type(*form, "txtUAH", "50");
+        sim->silent = true;
+        ui.clear();
+        click(*form, button);
+        EXPECT_EQ(text(*form, "txtUAH"), "") << button;
+        EXPECT_EQ(text(*form, "txtFAH"), "") << button;
+        EXPECT_TRUE(boxTexts().contains("No Device Response !")) << button;
+    }
 }
 
 // The flow data entry starts a live loop, so only its being enabled is checked here.
