@@ -166,7 +166,9 @@ void frmPrimaryVariable::WriteRoutine() {
         ShowError(QStringLiteral("Primary Variable Units are not selected."));
         return;
     }
-    SendCmd130(static_cast<uint8_t>(code));
+    // The unit is one of the new variable's: sent to the variable the meter
+    // kept, it would change that variable's unit or be refused as well.
+    if (!MeterTook([code] { SendCmd130(static_cast<uint8_t>(code)); })) return;
     if (code == kSheddingFrequency) return;
     SendCmd44(static_cast<uint8_t>(units->currentData().toInt()));
 }

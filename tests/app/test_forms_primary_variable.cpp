@@ -116,6 +116,18 @@ TEST_F(PrimaryVariable, WriteSendsTheVariableAndTheChosenUnit) {
     EXPECT_TRUE(ui.messageBoxes().empty()) << boxTexts().join('|').toStdString();
 }
 
+// A variable the meter refused is not followed by its unit: the meter kept
+// the variable it had, and that one's unit stays as it is.
+TEST_F(PrimaryVariable, ARefusedVariableIsNotFollowedByItsUnit) {
+    connectTo("liquid_wafer", {{"write_protect", "1"}});
+    auto form = open();
+    choose(*form, 1);
+    child<QComboBox>(*form, list(1))->setCurrentIndex(9);  // lb/hr
+    EXPECT_EQ(sentDuring([&] { click(*form, "btnWrite"); }), (std::vector<std::string>{"130 01", "50", "1", "3"}));
+    EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 130 reports reponse code 7: Write Protected");
+    EXPECT_TRUE(chosen(*form, 0));  // the meter's variable again
+}
+
 TEST_F(PrimaryVariable, SheddingFrequencyIsWrittenWithoutUnit) {
     connectTo("liquid_wafer");
     auto form = open();
