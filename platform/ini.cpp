@@ -1,10 +1,11 @@
 #include "platform/ini.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <climits>
+
+#include "platform/textfile.h"
 
 namespace platform::ini {
 
@@ -101,16 +102,7 @@ QByteArray Document::serialize() const {
     return out;
 }
 
-bool Document::save(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const QByteArray bytes = serialize();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
+bool Document::save(const QString& path) const { return WriteFileWhole(path, serialize()); }
 
 std::optional<Document::Span> Document::findSection(const QString& section) const {
     const QString name = section.trimmed();

@@ -34,7 +34,9 @@ bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* why) 
         return written;
     }
     QSaveFile file(path);
-    bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    // Flushed before the commit: a commit puts a cut-short file in place when
+    // only its own final flush fails (a full disk).
+    bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
     if (written) written = file.commit();
     if (!written) {
         if (why) *why = file.errorString();

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <climits>
 
+#include "tests/support/file_size_limit.h"
+
 namespace {
 
 using namespace platform::ini;
@@ -179,6 +181,16 @@ TEST_F(IniFileTest, RemovesASectionOrKeyAndNothingElse) {
               "\r\n");
     EXPECT_TRUE(removeSection(path("none.ini"), "Settings"));
     EXPECT_FALSE(QFile::exists(path("none.ini")));
+}
+
+TEST_F(IniFileTest, AFullDiskLeavesTheFileAsItWas) {
+    put("[Settings]\r\nDecimal=1\r\n");
+    {
+        const testsupport::FileSizeLimit full(16);
+        EXPECT_FALSE(writeString(path(), "Settings", "LastSaveDir", "/a/folder/longer/than/the/disk/allows"));
+    }
+    EXPECT_EQ(contents(), "[Settings]\r\nDecimal=1\r\n");
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"busvw.ini"});
 }
 
 TEST_F(IniFileTest, DoesNotReplaceAPathItCannotRead) {

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/file_size_limit.h"
+
 namespace {
 
 QByteArray contents(const QString& path) {
@@ -45,6 +47,22 @@ TEST(WriteTextFileWhole, AFailedWriteSaysWhyAndLeavesNoFile) {
     EXPECT_FALSE(why.isEmpty());
     EXPECT_TRUE(QFileInfo(dir.filePath("taken.txt")).isDir());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
+}
+
+// A disk that fills up during a small write (one the final flush makes): the
+// earlier file stays whole, and no cut-short file takes its place.
+TEST(WriteTextFileWhole, AFullDiskLeavesTheEarlierFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("report.txt");
+    ASSERT_TRUE(platform::WriteTextFileWhole(path, {"the good report"}));
+    QString why;
+    {
+        const testsupport::FileSizeLimit full(10);
+        EXPECT_FALSE(platform::WriteTextFileWhole(path, {"a longer report than the disk can hold"}, &why));
+    }
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(contents(path), QByteArray("the good report\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.txt"});
 }
 
 // A pipe (or device) chosen as the file is written into and stays what it was.
