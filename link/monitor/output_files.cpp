@@ -1,5 +1,7 @@
 #include "link/monitor/output_files.h"
 
+#include <QFileInfo>
+
 #include "link/monitor/page_layout.h"
 #include "platform/textfile.h"
 
@@ -21,11 +23,24 @@ bool writeAll(std::FILE* file, std::string_view text) {
 
 bool LogFile::open(const std::string& path, const std::tm& localTime) {
     close();
-    std::FILE* file = create(path);
-    if (file == nullptr) return false;
-    if (!writeAll(file, FileHeader(localTime)) || std::fflush(file) != 0) {
-        std::fclose(file);
-        return false;
+    if (!creatable(path)) return false;
+    const std::string header = FileHeader(localTime);
+    const QString name = QString::fromStdString(path);
+    std::FILE* file = nullptr;
+    if (QFileInfo(name).isFile()) {
+        // An earlier log is replaced only once the new header is on disk:
+        // a full disk leaves it as it was, not emptied.
+        if (!platform::WriteFileWhole(name, QByteArray(header.data(), static_cast<qsizetype>(header.size()))))
+            return false;
+        file = std::fopen(path.c_str(), "ab");
+        if (file == nullptr) return false;
+    } else {
+        file = create(path);
+        if (file == nullptr) return false;
+        if (!writeAll(file, header) || std::fflush(file) != 0) {
+            std::fclose(file);
+            return false;
+        }
     }
     file_ = file;
     path_ = path;

@@ -17,8 +17,9 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // Closes any open log, then creates or truncates `path` and writes the
-    // header. False (and nothing open, no name) when the file cannot be created.
+    // Closes any open log, then creates or replaces `path` and writes the
+    // header. False (and nothing open, no name) when the file cannot be
+    // created; an earlier file of that name then stays as it was.
     bool open(const std::string& path, const std::tm& localTime);
     // Appends one displayed frame line with its time stamp; nothing when
     // closed. False when the log is open and the line did not reach the file.

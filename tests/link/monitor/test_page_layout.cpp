@@ -146,6 +146,21 @@ TEST_F(OutputFiles, FrameFileHoldsHeaderAndWrappedSelection) {
     EXPECT_FALSE(QFile::exists(path("*.bvf")));
 }
 
+TEST_F(OutputFiles, LogThatCannotTakeItsHeaderLeavesTheEarlierLog) {
+    LogFile log;
+    ASSERT_TRUE(log.open(path("kept.flg").toStdString(), MondayAfternoon()));
+    log.append("earlier frame\r\n", MondayAfternoon());
+    log.close();
+    const std::string earlier = FileBytes(path("kept.flg"));
+    {
+        const testsupport::FileSizeLimit full(10);
+        EXPECT_FALSE(log.open(path("kept.flg").toStdString(), MondayAfternoon()));
+    }
+    EXPECT_FALSE(log.isOpen());
+    EXPECT_EQ(FileBytes(path("kept.flg")), earlier);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"kept.flg"});
+}
+
 TEST_F(OutputFiles, LogLineThatDoesNotReachTheFileIsReported) {
     LogFile log;
     ASSERT_TRUE(log.open(path("full.flg").toStdString(), MondayAfternoon()));
