@@ -192,6 +192,31 @@ TEST_F(FormsTest, ProcessPressureChecksEachEntryAfterWritingTheUnit) {
     }
 }
 
+// Values typed in a unit the meter refused are not sent: the meter would read
+// them in the unit it kept. The sources, which carry no unit, still go out.
+TEST_F(FormsTest, ProcessValuesGoOutOnlyInAUnitTheMeterTook) {
+    connectTo("liquid_wafer", {{"sensor_option", "both"}});
+    const float temperature = sim->meter.state().userTemperature;
+    auto hot = std::make_unique<app::frmProcessTemperature>(window.get());
+    auto* units = child<QComboBox>(*hot, "cmbProcessTemperatureUnit");
+    units->addItem(QStringLiteral("unknown"), 250);  // a unit the meter does not know
+    units->setCurrentIndex(units->count() - 1);
+    choose(*hot, kTemperatureSource, 2);
+    type(*hot, "txtUserDefinedTemperature", "75");
+    EXPECT_EQ(sentDuring([&] { click(*hot, "btnWrite"); }), then({"53 04FA", "234 02"}, kTemperatureRead));
+    EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 53 reports reponse code 2: Invalid Selection");
+    EXPECT_EQ(sim->meter.state().userTemperature, temperature);
+
+    ui.clear();
+    auto pressure = std::make_unique<app::frmProcessPressure>(window.get());
+    units = child<QComboBox>(*pressure, "cmbProcessPressureUnit");
+    units->addItem(QStringLiteral("unknown"), 250);
+    units->setCurrentIndex(units->count() - 1);
+    choose(*pressure, kPressureSource, 0);
+    EXPECT_EQ(sentDuring([&] { click(*pressure, "btnWrite"); }), then({"53 05FA", "240 00"}, kPressureRead));
+    EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 53 reports reponse code 2: Invalid Selection");
+}
+
 TEST_F(FormsTest, ProcessDialogsSendNothingWhenEditModeIsDeclined) {
     connectTo("gas_insertion");
     const std::pair<std::function<std::unique_ptr<QDialog>()>, Sent> dialogs[] = {
