@@ -27,8 +27,9 @@ frmCalibration::frmCalibration(QWidget* parent) : QDialog(parent), ui(std::make_
     Timer1->setInterval(kFirstRefreshMs);
     connect(Timer1, &QTimer::timeout, this, &frmCalibration::Timer1_Timer);
 
-    SendCmd50();
-    ui->PVLabel->setText(PVLabelText(PVVariableCode));
+    // The label names the primary variable only when the meter told it: an
+    // earlier read may have been another meter's.
+    if (MeterTook([] { SendCmd50(); })) ui->PVLabel->setText(PVLabelText(PVVariableCode));
     Timer1->start();
 }
 

@@ -57,6 +57,16 @@ TEST_F(FlowDataTest, SilentMeterEndsTheRefresh) {
     EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
 }
 
+// The label does not name a primary variable the meter did not report.
+TEST_F(FlowDataTest, SilentMeterLeavesThePrimaryVariableUnnamed) {
+    connectTo("liquid_wafer", {{"primary_variable", "velocity"}});
+    std::make_unique<app::frmCalibration>(window.get()).reset();
+    sim->silent = true;
+    auto form = std::make_unique<app::frmCalibration>(window.get());
+    EXPECT_EQ(text(*form, "PVLabel"), "PV");
+    EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
+}
+
 class DigitalPotsTest : public FormsTest {
 protected:
     std::unique_ptr<app::frmDigitalPotDisplay> open() {
