@@ -43,8 +43,12 @@ void frmBurstMode::ReadRoutine() {
 void frmBurstMode::WriteRoutine() {
     if (!CanWrite()) return;
     const int selected = rdoCommandNumber->Selected();
-    SendCmd108(static_cast<uint8_t>(selected < 0 ? kNoBurstCommand : selected + 1));
-    SendCmd109(ui->chkBurstModeSelection->isChecked() ? 1 : 0);
+    const uint8_t command = static_cast<uint8_t>(selected < 0 ? kNoBurstCommand : selected + 1);
+    const bool commandTaken = MeterTook([command] { SendCmd108(command); });
+    const bool burstOn = ui->chkBurstModeSelection->isChecked();
+    // Turned on after a refused command, the meter would burst the one it
+    // kept; turning burst off is sent whatever became of the command.
+    if (commandTaken || !burstOn) SendCmd109(burstOn ? 1 : 0);
 }
 
 // ---- LCD display -------------------------------------------------------------

@@ -158,6 +158,26 @@ TEST_F(FormsTest, BurstModeShowsAndWritesFlagAndCommand) {
     EXPECT_TRUE(ui.messageBoxes().empty()) << boxTexts().join('|').toStdString();
 }
 
+TEST_F(FormsTest, BurstIsTurnedOnOnlyWithACommandTheMeterTook) {
+    connectTo("liquid_wafer", {{"burst_mode", "off"}, {"write_protect", "1"}});
+    const QString refused = "Error:  Command %1 reports reponse code 7: Write Protected";
+    auto form = std::make_unique<app::frmBurstMode>(window.get());
+    click(*form, "rdoCommandNumber_0");
+    click(*form, "chkBurstModeSelection");
+    EXPECT_EQ(sentDuring([&] { click(*form, "btnWrite"); }), (Sent{"108 01", "129"}));
+    EXPECT_EQ(boxTexts(), QStringList{refused.arg(108)});
+    EXPECT_FALSE(child<QAbstractButton>(*form, "chkBurstModeSelection")->isChecked());
+
+    // Turning burst off goes out whatever became of the command.
+    meterSet("burst_mode", "on");
+    click(*form, "btnRead");
+    ASSERT_TRUE(child<QAbstractButton>(*form, "chkBurstModeSelection")->isChecked());
+    click(*form, "chkBurstModeSelection");
+    ui.clear();
+    EXPECT_EQ(sentDuring([&] { click(*form, "btnWrite"); }), (Sent{"108 01", "109 00", "129"}));
+    EXPECT_EQ(boxTexts(), (QStringList{refused.arg(108), refused.arg(109)}));
+}
+
 TEST_F(FormsTest, LCDDisplayOffersTotalizerModesOnlyForAFlow) {
     connectTo("gas_insertion");  // mass flow, mode 5
     std::unique_ptr<QDialog> form;
