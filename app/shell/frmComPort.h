@@ -43,7 +43,6 @@ public:
     // starts here, so none runs silently on a port that is not there.
     bool OpenLink();
 
-    // Transactions that got no response or a response-code error so far.
     // True when the link is open on a port that could be opened.
     bool LinkOpen() const;
 

@@ -125,7 +125,6 @@ private:
 
     // True when the user confirmed the password prompt with OK.
     bool PasswordConfirmed();
-    // Runs one transaction; true when the meter answered it without a response-code error.
     void ShowModalForm(const QString& form);
     void ShowModelessForm(const QString& form);
     void ConnectLeaves();

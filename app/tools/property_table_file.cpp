@@ -152,9 +152,10 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
     bool anyKnownLine = false;
     for (; !in.atEnd(); in.skip()) {
         const QString key = in.key();
-        anyKnownLine = anyKnownLine || key == QStringLiteral("name") || key == QStringLiteral("revision") ||
-                       key == QStringLiteral("phase") || key == QStringLiteral("viscosity") ||
-                       key == QStringLiteral("density");
+        static const QStringList kFileKeys = {QStringLiteral("name"), QStringLiteral("revision"),
+                                              QStringLiteral("phase"), QStringLiteral("viscosity"),
+                                              QStringLiteral("density")};
+        anyKnownLine = anyKnownLine || kFileKeys.contains(key);
         std::optional<QString> error;
         if (key == QStringLiteral("name")) {
             read.name = in.field(2);
