@@ -157,6 +157,10 @@ void closeWindowsOnTerminationSignal(QWidget* mainWindow) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Beyond a file-size limit (ulimit -f) a write fails as on a full disk,
+    // and the program's own failure message follows, instead of the signal
+    // ending it with a file cut short.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     catchTerminationSignals();
     app::SetApplicationTitle();
