@@ -2,7 +2,7 @@
 # prefix, /usr in the package:
 #
 #   bin/                                  the programs
-#   lib/corvane-hart/                     libfenwire.so and the platform library, private
+#   lib/<multiarch>/corvane-hart/         libfenwire.so and the platform library, private
 #   share/corvane-hart/help/              the link control's help page
 #   share/corvane-hart/profiles/          the simulated meter's profiles
 #   share/applications/, share/icons/     desktop entry and icon
@@ -17,7 +17,13 @@
 # it in once its target exists.
 set(CORVANE_PACKAGE_PROGRAMS corvane-hart corvane-hart-cli corvane-hart-bridge corvane-meter-sim)
 
-set(CORVANE_PRIVATE_LIBDIR lib/corvane-hart)
+# In the architecture's library folder where there is one (Debian's multiarch
+# folders), so the libraries of two architectures do not collide.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(CORVANE_PRIVATE_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/corvane-hart)
+else()
+  set(CORVANE_PRIVATE_LIBDIR lib/corvane-hart)
+endif()
 set(CORVANE_DATADIR share/corvane-hart)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -81,9 +87,14 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Corvane Aldmoor")
 set(CPACK_PACKAGE_CONTACT "Corvane Aldmoor HART tools <hart-tools@corvane-aldmoor.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service and configuration tool for Corvane HART vortex flow meters")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Configures and services Corvane vortex flow meters over their HART link, through a USB or serial HART modem: live values, configuration dialogs, property tables, diagnostics, reports and a bus monitor.\n"
-  "The package holds the desktop utility, its link control library, and a simulated meter that runs the whole tool without hardware. A udev rule gives common USB HART modems to the dialout group.")
+set(CPACK_PACKAGE_DESCRIPTION [[
+Configures and services Corvane vortex flow meters over their HART link,
+through a USB or serial HART modem: live values, configuration dialogs,
+property tables, diagnostics, reports and a bus monitor.
+.
+The package holds the desktop utility, its link control library and a
+simulated meter that runs the whole tool without hardware. A udev rule gives
+common USB HART modems to the dialout group.]])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -24,7 +24,7 @@ run() {
 }
 
 # Every run path is relative to the file itself: the package runs wherever it lies.
-for elf in "$bin"/* "$root"/usr/lib/corvane-hart/*.so; do
+for elf in "$bin"/* $(find "$root/usr/lib" -path '*/corvane-hart/*.so'); do
   paths=$(readelf -d "$elf" | sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]/\2/p')
   for path in ${paths//:/ }; do
     case "$path" in
