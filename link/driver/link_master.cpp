@@ -329,19 +329,22 @@ int LinkMaster::waitBudgetMs(Clock::time_point now) const {
 // frame is jammed (a modem or device that never stops sending), and so is one
 // that gives no turn for longer than a burst device may stay silent: the
 // request then ends rather than wait for ever.
-LinkMaster::Turn LinkMaster::waitForTurn() {
+LinkMaster::Turn LinkMaster::waitForTurn(Clock::duration quiet) {
     const auto start = Clock::now();
     const auto longestFrame = std::chrono::milliseconds(timing(config()).longestFrameMs);
     std::optional<Clock::time_point> busySince;
     for (;;) {
         if (stopping() || lost_) return Turn::Ended;
         const auto now = Clock::now();
-        if (mayTransmit(now)) return Turn::Ours;
+        const bool quietLongEnough = now - lastByteAt_ >= quiet;
+        if (quietLongEnough && mayTransmit(now)) return Turn::Ours;
         if (!parser_.lineBusy()) busySince.reset();
         else if (!busySince) busySince = now;
         if ((busySince && now - *busySince > longestFrame) || now - start > kBurstMemory + longestFrame)
             return Turn::Jammed;
-        if (grantEnds_ && now < *grantEnds_ && !parser_.lineBusy())
+        if (!quietLongEnough && !parser_.lineBusy())
+            listenUntil(lastByteAt_ + quiet);
+        else if (grantEnds_ && now < *grantEnds_ && !parser_.lineBusy())
             listenUntil(*grantEnds_);
         else
             listenOnce(waitBudgetMs(now));
@@ -386,11 +389,15 @@ void LinkMaster::runTransaction(const Pending& request) {
     const Frame frame = buildFrame(request, cfg.masterType == 1);
     const auto wire = encodeFrame(frame, cfg.preambles);
     const int attempts = cfg.retries + 1;
+    const auto grant = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(lineTiming.linkGrantMs));
     std::optional<Frame> lastReply;
     bool sent = false;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        // A retry, too, goes out only on a quiet line, never into a reply that is arriving.
-        if (waitForTurn() != Turn::Ours) break;
+        // A retry goes out only once the line has been silent for the link
+        // grant time: the rest of a reply cut short by a pause (a stalled
+        // sender, a USB adapter's burst) must not meet the retry on the line.
+        if (waitForTurn(attempt == 0 ? Clock::duration::zero() : grant) != Turn::Ours) break;
         lastSent_ = wire;
         const auto handedAt = Clock::now();
         if (transport_->write(wire.data(), wire.size(), cfg.rtsDelay) != IoStatus::Ok) {
@@ -413,9 +420,7 @@ void LinkMaster::runTransaction(const Pending& request) {
         if (!asksForRetry(parsed->frame)) break;
     }
     if (stopping()) return;
-    if (sent)
-        grantEnds_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double, std::milli>(lineTiming.linkGrantMs));
+    if (sent) grantEnds_ = Clock::now() + grant;
     finish(request, lastReply);
 }
 

@@ -98,7 +98,8 @@ private:
     bool mayTransmit(Clock::time_point now) const;
     int waitBudgetMs(Clock::time_point now) const;
     enum class Turn { Ours, Jammed, Ended };
-    Turn waitForTurn();
+    // Listens until the line is ours and has been silent for `quiet`.
+    Turn waitForTurn(Clock::duration quiet);
     void runTransaction(const Pending& request);
     // Listens for the reply to `request` until `deadline`, and on to the end
     // of a frame that is then arriving.

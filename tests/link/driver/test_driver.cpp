@@ -353,6 +353,26 @@ TEST_F(DriverTest, AnotherMastersFrameInTheGrantTimeIsWaitedFor) {
     UnRegisterLLMonitor(handle);
 }
 
+// A reply cut short by a pause is retried only once the line has been silent
+// for the link grant time: the rest of it, arriving late, must not meet the retry.
+TEST_F(DriverTest, ARetryWaitsUntilTheRestOfAReplyCutShortHasPassed) {
+    setMode(0);
+    constexpr int kRestMs = 60;  // beyond the gap of 4 characters: the reply is taken as cut short
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> writes;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        std::lock_guard lock(mutex);
+        writes.push_back(std::chrono::steady_clock::now());
+        if (writes.size() > 1) return std::vector<Answer>{{hex(kCmd1Reply)}};
+        return std::vector<Answer>{{hex("FF FF FF FF FF 06 80 01 07 00 00")}, {hex("11 42 C8 00 00 1B"), kRestMs}};
+    });
+    auto done = transact(shortRequest(1));
+    EXPECT_EQ(done.lParam & 0xFFFF, 5);
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_GE(writes[1] - writes[0], std::chrono::milliseconds(kRestMs) + std::chrono::microseconds(73300));
+}
+
 // A reply that comes after its transaction has ended belongs to no request:
 // the monitor shows it, and the next request gets its own reply.
 TEST_F(DriverTest, AReplyAfterItsTransactionEndedIsShownAndDropped) {
