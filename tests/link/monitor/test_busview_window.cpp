@@ -209,7 +209,7 @@ TEST_F(WindowTest, MenusCarryTheirEntries) {
                              "mnuSendStop", "mnuSendCmd0", "mnuSendCmd3", "mnuSendCmd19", "mnuSendAnyCmd",
                              "mnuPickUnit", "mnuPickPackedASCII", "mnuPickString", "mnuPickInt32", "mnuPickHex32",
                              "mnuRunScript", "mnuPrintAll", "mnuPrintSelection", "mnuPrinterConfiguration", "mnuHelp",
-                             "mnuAbout"})
+                             "mnuAbout", "mnuCopy", "mnuSelectAll", "mnuFind", "mnuFindNext", "mnuFindPrevious"})
         EXPECT_NE(w.action(item), nullptr) << item;
     EXPECT_EQ(w.action("mnuSendCmd12")->text(), "Cmd 12");
     EXPECT_EQ(w.action("mnuAbout")->data().toInt(), 32831);
