@@ -148,7 +148,7 @@ TEST(BusviewSettingsFile, KeptFramesOutOfRangeAreTakenAtTheNearestEnd) {
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath("busvw.ini");
     const std::pair<const char*, int> cases[] = {
-        {"5000", 5000}, {"0", 100}, {"-7", 100}, {"99999999", 2000000}, {"lots", 100}};
+        {"5000", 5000}, {"0", 100}, {"-7", 100}, {"99999999", 2000000}, {"lots", 200000}};  // not a number: the default
     for (const auto& [written, kept] : cases) {
         platform::ini::writeString(path, "Settings", "KeptFrames", written);
         EXPECT_EQ(loadBusviewSettings(path).keptFrames, kept) << written;
