@@ -1,9 +1,7 @@
 #include "platform/keyboard.h"
 
-#include <QAbstractSpinBox>
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QKeyEvent>
@@ -35,8 +33,9 @@ public:
     }
 };
 
-// Enter in an entry box moves on to the next field, as Tab does, instead of
-// pressing the dialog's default button with the entry half typed.
+// Enter in an entry box (or on an option or list) moves on to the next
+// field, as Tab does, instead of pressing the dialog's default button and
+// losing what was typed or chosen.
 class EnterMovesOn final : public QObject {
 public:
     using QObject::QObject;
@@ -78,11 +77,12 @@ QList<QWidget*> tabOrder(QWidget& form) {
 
 QString shownCaption(const QAbstractButton& button) { return withoutMnemonic(button.text()); }
 
-// The entry boxes Enter moves on from: editable boxes, lists and number boxes.
+// The fields Enter moves on from: every control the user edits (boxes,
+// lists, option buttons, check boxes), not the buttons.
 bool isEntry(QWidget* w) {
-    if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w)) return true;
+    if (qobject_cast<QPushButton*>(w) || (w->focusPolicy() & Qt::TabFocus) != Qt::TabFocus) return false;
     auto* box = qobject_cast<QLineEdit*>(w);
-    return box && !box->isReadOnly();
+    return !box || !box->isReadOnly();
 }
 
 // A field the user edits: it takes Tab focus and is not a button.

@@ -14,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/textfile.h"
 #include "ui_frmPropertyTables.h"
+#include "platform/fit.h"
 
 namespace app {
 
@@ -48,6 +49,7 @@ void ShowError(const QString& message) {
 frmPropertyTables::frmPropertyTables(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmPropertyTables>()) {
     ui->setupUi(this);
+    platform::fitToText(*ui->txtPropertyTableName, platform::longestPackedText(24));
     for (QTimer** timer : {&tmrReadInfo, &tmrWriteInfo}) {
         *timer = new QTimer(this);
         (*timer)->setInterval(kTransferTickMs);
