@@ -11,6 +11,7 @@
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "app/shell/frmComPort.h"
+#include "platform/keyboard.h"
 #include "platform/platform.h"
 #include "ui_frmMain.h"
 
@@ -108,6 +109,7 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     ConnectLeaves();
 
     platform::applyEntryLook(*this);
+    platform::prepareKeyboard(*this);
 
     storedComPort_ = StoredComPortText();
     ComPort = ComPortOf(storedComPort_);
@@ -262,7 +264,7 @@ void frmMain::btnConnect_Click() {
         ui->btnUpdate->setEnabled(true);
         ui->btnContinuous->setEnabled(true);
         ui->btnUpdate->setFocus();  // rather than the next field, which would show selected
-        ui->btnConnect->setText(QStringLiteral("Connect"));
+        platform::setButtonCaption(*ui->btnConnect, QStringLiteral("Connect"));
     }
     portForm_->InitHART();
 }
@@ -284,13 +286,13 @@ void frmMain::btnContinuous_Click() {
 void frmMain::StartContinuous() {
     tmrUpdateDisplay->start();
     ui->ledContinuous->setOn(true);
-    ui->btnContinuous->setText(QString::fromLatin1(kEndContinuous));
+    platform::setButtonCaption(*ui->btnContinuous, QString::fromLatin1(kEndContinuous));
 }
 
 void frmMain::StopContinuous() {
     tmrUpdateDisplay->stop();
     ui->ledContinuous->setOn(false);
-    ui->btnContinuous->setText(QString::fromLatin1(kBeginContinuous));
+    platform::setButtonCaption(*ui->btnContinuous, QString::fromLatin1(kBeginContinuous));
 }
 
 void frmMain::tmrUpdateDisplay_Timer() {
