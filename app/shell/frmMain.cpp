@@ -11,6 +11,7 @@
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "app/shell/frmComPort.h"
+#include "app/shell/frmFindDevices.h"
 #include "platform/platform.h"
 #include "ui_frmMain.h"
 
@@ -43,12 +44,21 @@ std::unique_ptr<QSettings> openSettings() {
                                        kApplicationTitle);
 }
 constexpr char kComPortKey[] = "Settings/ComPort";
+constexpr char kPollAddressKey[] = "Settings/PollAddress";
+constexpr int kLastPollAddress = 15;
 
 // The stored port; port 1 when none is stored or the stored text is no port.
 uint8_t StoredComPort() {
     bool ok = false;
     const int port = openSettings()->value(kComPortKey).toString().trimmed().toInt(&ok);
     return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
+}
+
+// The stored polling address; 0 when none is stored or the stored text is no address.
+uint8_t StoredPollAddress() {
+    bool ok = false;
+    const int address = openSettings()->value(kPollAddressKey).toString().trimmed().toInt(&ok);
+    return ok && address >= 0 && address <= kLastPollAddress ? static_cast<uint8_t>(address) : 0;
 }
 
 bool IsFlowVariable(int variableCode) { return variableCode >= 0 && variableCode <= 2; }
@@ -107,13 +117,17 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     platform::applyEntryLook(*this);
 
     ComPort = StoredComPort();
+    PollAddress = StoredPollAddress();
+    ShowPollAddress();
     portForm_ = new frmComPort(api, this);
     // The lamps follow the status byte of every reply, not only those of Update.
     connect(portForm_, &frmComPort::DeviceStatusReceived, this, &frmMain::UpdateStatusLeds);
 }
 
 frmMain::~frmMain() {
-    openSettings()->setValue(kComPortKey, QString::number(ComPort));
+    const auto settings = openSettings();
+    settings->setValue(kComPortKey, QString::number(ComPort));
+    settings->setValue(kPollAddressKey, QString::number(PollAddress));
     if (gMainWindow == this) gMainWindow = nullptr;
 }
 
@@ -181,6 +195,7 @@ void frmMain::ConnectLeaves() {
     connect(ui->mnuRestoreConfiguration, &QAction::triggered, this, &frmMain::RestoreConfiguration);
     connect(ui->mnuRestoreFactoryConfiguration, &QAction::triggered, this, &frmMain::RestoreFactoryConfiguration);
     connect(ui->mnuComPort, &QAction::triggered, this, &frmMain::OpenComPort);
+    connect(ui->mnuFindDevices, &QAction::triggered, this, &frmMain::FindDevices);
 
     for (QAction* entry : std::as_const(notBuilt_)) entry->setEnabled(false);
 }
@@ -461,6 +476,31 @@ void frmMain::OpenFlowProfiling() {
 
 void frmMain::OpenHartAnalysis() {
     if (Fenwire1()->get("cBusview") == 0) Fenwire1()->put("cBusview", 1);
+}
+
+void frmMain::FindDevices() {
+    frmFindDevices dialog(this);
+    platform::showModal(dialog);
+    if (const std::optional<int> address = dialog.chosenAddress()) ConnectToDevice(static_cast<uint8_t>(*address));
+}
+
+void frmMain::ShowPollAddress() { ui->lblPollAddress->setText("Polling Address: " + QString::number(PollAddress)); }
+
+void frmMain::ConnectToDevice(uint8_t pollAddress) {
+    portForm_->UsePollAddress(pollAddress);
+    ShowPollAddress();
+    // Nothing shown or judged may be the previous device's.
+    modeRead_ = false;
+    optionsRead_ = false;
+    flowProfilingEnabled_ = true;
+    setEntryEnabled(ui->mnuFlowProfiling, true);
+    setEntryEnabled(ui->mnuLCDDisplay, true);
+    ui->mnuTotalizerSettings->setVisible(false);
+    for (QLineEdit* field : {ui->txtModelNumber, ui->txtTag, ui->txtPV, ui->txtAnalogOutputCurrent,
+                             ui->txtPercentOfRange, ui->txtProcessTemperature, ui->txtProcessPressure})
+        field->clear();
+    ui->btnConnect->setEnabled(true);
+    btnConnect_Click();
 }
 
 void frmMain::OpenComPort() {
