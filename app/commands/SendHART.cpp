@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/commands/LoopScan.h"
 #include "app/commands/fenwire1.h"
 #include "platform/platform.h"
 
@@ -24,7 +25,7 @@ SenderFailures* gOnTheLine = nullptr;  // the scope whose transaction is on the 
 
 }  // namespace
 
-bool WaitingForMeter() { return gWaits > 0; }
+bool WaitingForMeter() { return gWaits > 0 || LoopScan::running(); }
 
 // Waits until no transaction is outstanding (one started from a frame below
 // this sender, still on the line), then marks whose transaction goes out next:

@@ -14,7 +14,7 @@ namespace app {
 // outstanding transaction; returns at once without a control. The busy
 // pointer shows meanwhile.
 void WaitWhileBusy();
-// True while a sender waits for its transaction: a timer that would start
+// True while a sender (or a loop scan) waits for its transaction: a timer that would start
 // transactions of its own holds back until the line is free again.
 bool WaitingForMeter();
 

@@ -20,6 +20,9 @@ class FenwireControl;
 
 // The port the link is opened on (1 to 24); kept in the settings between runs.
 extern uint8_t ComPort;
+// The polling address (0 to 15) of the device in use on that port's line;
+// kept in the settings with the port.
+extern uint8_t PollAddress;
 // The field device status byte of the latest transaction that got a response.
 extern int32_t DeviceStatus;
 
@@ -45,6 +48,10 @@ public:
 
     // True when the link is open on a port that could be opened.
     bool LinkOpen() const;
+
+    // Makes `address` the device in use: every request from now on goes to
+    // the device at that polling address (found afresh by command 0).
+    void UsePollAddress(uint8_t address);
 
 signals:
     // A reply arrived and DeviceStatus holds its field device status byte.

@@ -11,6 +11,7 @@
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "app/shell/frmComPort.h"
+#include "app/shell/frmFindDevices.h"
 #include "platform/keyboard.h"
 #include "platform/platform.h"
 #include "ui_frmMain.h"
@@ -44,6 +45,8 @@ std::unique_ptr<QSettings> openSettings() {
                                        kApplicationTitle);
 }
 constexpr char kComPortKey[] = "Settings/ComPort";
+constexpr char kPollAddressKey[] = "Settings/PollAddress";
+constexpr int kLastPollAddress = 15;
 
 // The stored port's text as it stands in the settings; empty when none is stored.
 QString StoredComPortText() { return openSettings()->value(kComPortKey).toString(); }
@@ -53,6 +56,13 @@ uint8_t ComPortOf(const QString& stored) {
     bool ok = false;
     const int port = stored.trimmed().toInt(&ok);
     return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
+}
+
+// The stored polling address; 0 when none is stored or the stored text is no address.
+uint8_t StoredPollAddress() {
+    bool ok = false;
+    const int address = openSettings()->value(kPollAddressKey).toString().trimmed().toInt(&ok);
+    return ok && address >= 0 && address <= kLastPollAddress ? static_cast<uint8_t>(address) : 0;
 }
 
 bool IsFlowVariable(int variableCode) { return variableCode >= 0 && variableCode <= 2; }
@@ -113,15 +123,24 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
 
     storedComPort_ = StoredComPortText();
     ComPort = ComPortOf(storedComPort_);
+    storedPollAddress_ = StoredPollAddress();
+    PollAddress = storedPollAddress_;
+    ShowPollAddress();
     portForm_ = new frmComPort(api, this);
     // The lamps follow the status byte of every reply, not only those of Update.
     connect(portForm_, &frmComPort::DeviceStatusReceived, this, &frmMain::UpdateStatusLeds);
 }
 
 frmMain::~frmMain() {
-    // Written only when it changed: the settings file is left alone (and
-    // quitting stays quick) when the port stayed what was stored.
-    if (QString::number(ComPort) != storedComPort_) openSettings()->setValue(kComPortKey, QString::number(ComPort));
+    // Written only when they changed: the settings file is left alone (and
+    // quitting stays quick) when the port and address stayed what was stored.
+    const bool portChanged = QString::number(ComPort) != storedComPort_;
+    const bool addressChanged = PollAddress != storedPollAddress_;
+    if (portChanged || addressChanged) {
+        const auto settings = openSettings();
+        if (portChanged) settings->setValue(kComPortKey, QString::number(ComPort));
+        if (addressChanged) settings->setValue(kPollAddressKey, QString::number(PollAddress));
+    }
     if (gMainWindow == this) gMainWindow = nullptr;
 }
 
@@ -189,6 +208,7 @@ void frmMain::ConnectLeaves() {
     connect(ui->mnuRestoreConfiguration, &QAction::triggered, this, &frmMain::RestoreConfiguration);
     connect(ui->mnuRestoreFactoryConfiguration, &QAction::triggered, this, &frmMain::RestoreFactoryConfiguration);
     connect(ui->mnuComPort, &QAction::triggered, this, &frmMain::OpenComPort);
+    connect(ui->mnuFindDevices, &QAction::triggered, this, &frmMain::FindDevices);
 
     for (QAction* entry : std::as_const(notBuilt_)) entry->setEnabled(false);
 }
@@ -469,6 +489,31 @@ void frmMain::OpenFlowProfiling() {
 
 void frmMain::OpenHartAnalysis() {
     if (Fenwire1()->get("cBusview") == 0) Fenwire1()->put("cBusview", 1);
+}
+
+void frmMain::FindDevices() {
+    frmFindDevices dialog(this);
+    platform::showModal(dialog);
+    if (const std::optional<int> address = dialog.chosenAddress()) ConnectToDevice(static_cast<uint8_t>(*address));
+}
+
+void frmMain::ShowPollAddress() { ui->lblPollAddress->setText("Polling Address: " + QString::number(PollAddress)); }
+
+void frmMain::ConnectToDevice(uint8_t pollAddress) {
+    portForm_->UsePollAddress(pollAddress);
+    ShowPollAddress();
+    // Nothing shown or judged may be the previous device's.
+    modeRead_ = false;
+    optionsRead_ = false;
+    flowProfilingEnabled_ = true;
+    setEntryEnabled(ui->mnuFlowProfiling, true);
+    setEntryEnabled(ui->mnuLCDDisplay, true);
+    ui->mnuTotalizerSettings->setVisible(false);
+    for (QLineEdit* field : {ui->txtModelNumber, ui->txtTag, ui->txtPV, ui->txtAnalogOutputCurrent,
+                             ui->txtPercentOfRange, ui->txtProcessTemperature, ui->txtProcessPressure})
+        field->clear();
+    ui->btnConnect->setEnabled(true);
+    btnConnect_Click();
 }
 
 void frmMain::OpenComPort() {
