@@ -11,6 +11,7 @@
 namespace app {
 
 uint8_t ComPort = 1;
+uint8_t PollAddress = 0;
 int32_t DeviceStatus = 0;
 
 namespace {
@@ -59,7 +60,7 @@ bool MeterTook(const std::function<void()>& send) {
     return failures.count() == 0 && port->LinkOpen();
 }
 
-frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
+frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent, PortList portList)
     : QDialog(parent), ui(std::make_unique<Ui::frmComPort>()) {
     ui->setupUi(this);
     Fenwire1_ = new FenwireControl(api, this);
@@ -72,7 +73,7 @@ frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
     connect(ui->cmbComPort, &QComboBox::activated, this, &frmComPort::cmbComPort_Click);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // hides; form and link stay
 
-    FillPortList();
+    if (portList == PortList::Probe) FillPortList();
     InitHART();
 }
 
@@ -90,6 +91,7 @@ void frmComPort::OpenPort() {
     Fenwire1_->put("cComPort", ComPort);
     Fenwire1_->put("cComState", 1);
     Fenwire1_->put("cAddrMode", 0);
+    Fenwire1_->put("cPollAddress", PollAddress);
     portOpened_ = Fenwire1_->get("cComError") == 0;
     lossReported_ = false;
 }

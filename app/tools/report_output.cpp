@@ -1,8 +1,10 @@
 #include "app/tools/report_output.h"
 
+#include <QLineEdit>
 #include <QPrinter>
 #include <algorithm>
 
+#include "app/shell/frmMain.h"
 #include "platform/platform.h"
 #include "platform/printing.h"
 #include "platform/textfile.h"
@@ -45,6 +47,19 @@ void OutputReport(const QStringList& lines) {
                                         QStringLiteral("Printing Option"));
     if (answer == platform::vbYes) writeTextFile(lines);
     else print(lines);
+}
+
+MeterIdentity MainWindowIdentity() {
+    MeterIdentity identity;
+    const frmMain* main = MainWindow();
+    if (!main) return identity;
+    identity.known = true;
+    identity.modelNumber = main->findChild<QLineEdit*>(QStringLiteral("txtModelNumber"))->text();
+    identity.tag = main->findChild<QLineEdit*>(QStringLiteral("txtTag"))->text();
+    identity.deviceNumber = main->DeviceNumber;
+    identity.deviceType = main->DeviceType;
+    identity.softwareRevision = main->SoftwareRevision;
+    return identity;
 }
 
 }  // namespace app
