@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/driver/frame.h"
+#include "link/hartip/message.h"
 #include "sim/meter.h"
 
 namespace fs = std::filesystem;
@@ -54,6 +55,15 @@ int main(int argc, char** argv) {
         const std::vector<uint8_t> payload = reply->payload();
         const std::vector<uint8_t> commandByte = {static_cast<uint8_t>(command)};
         if (command <= 18) write(corpus / "control_reply", name, commandByte + payload);
+        // The session as a TCP stream carries it: initiate, the request, its response.
+        hartip::Header passThrough;
+        passThrough.id = hartip::MessageId::PassThrough;
+        passThrough.sequence = 2;
+        const auto withoutPreambles = [](const wendrel::Frame& f) { return wendrel::encodeFrame(f, 0); };
+        write(corpus / "hartip_message", name,
+              hartip::sessionInitiateRequest(1, hartip::kPrimaryMaster, 60000) +
+                  hartip::passThroughRequest(2, withoutPreambles(request)) +
+                  hartip::response(passThrough, 0, withoutPreambles(*reply)));
         write(corpus / "read_hart", name, commandByte + std::vector<uint8_t>{static_cast<uint8_t>(payload.size())} + payload);
         ++written;
     }
