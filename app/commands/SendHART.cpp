@@ -145,6 +145,18 @@ void SendCmd0() {
     WaitWhileBusy();
 }
 
+void SendCommandData(int command, const std::vector<uint8_t>& data) {
+    FenwireControl* control = LineClaim::take();
+    if (!control) return;
+    control->put("xReqLen", static_cast<int>(data.size()));
+    for (size_t offset = 0; offset < data.size(); ++offset) {
+        control->put("xOffset", static_cast<int>(offset));
+        control->put("xInt8", data[offset]);
+    }
+    control->put("cDoCommand", command);
+    WaitWhileBusy();
+}
+
 void SendCmd12() { sendCommand(12, 0); }
 void SendCmd13() { sendCommand(13, 0); }
 void SendCmd14() { sendCommand(14, 0); }

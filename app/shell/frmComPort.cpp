@@ -61,7 +61,7 @@ bool MeterTook(const std::function<void()>& send) {
     return failures.count() == 0 && port->LinkOpen();
 }
 
-frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
+frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent, PortList portList)
     : QDialog(parent), ui(std::make_unique<Ui::frmComPort>()) {
     ui->setupUi(this);
     Fenwire1_ = new FenwireControl(api, this);
@@ -74,7 +74,7 @@ frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
     connect(ui->cmbComPort, &QComboBox::activated, this, &frmComPort::cmbComPort_Click);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // hides; form and link stay
 
-    FillPortList();
+    if (portList == PortList::Probe) FillPortList();
     InitHART();
 }
 

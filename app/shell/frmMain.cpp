@@ -4,12 +4,13 @@
 #include <QDialog>
 #include <QSettings>
 #include <QTimer>
-#include <array>
 
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
+#include "app/commands/meter_mode.h"
+#include "app/reports/live_values.h"
 #include "app/shell/frmComPort.h"
 #include "app/shell/frmFindDevices.h"
 #include "platform/keyboard.h"
@@ -22,8 +23,6 @@ namespace {
 
 frmMain* gMainWindow = nullptr;
 
-constexpr int kEditModeCode = 241;
-constexpr int kInServiceCode = 240;
 constexpr int kSteamMeterType = 2;
 constexpr int kWaferStyle = 0;
 constexpr int kNoDisplay = 0;
@@ -82,14 +81,7 @@ bool formBuilt(const QString& form) { return formFactories().count(form) != 0; }
 
 }  // namespace
 
-QString PVLabelText(int variableCode) {
-    static const std::array<const char*, 7> kLabels = {
-        "PV (Volume):",      "PV (Mass):",     "PV (Standard):", "PV (Velocity):",
-        "PV (Temperature):", "PV (Pressure):", "PV (Frequency):",
-    };
-    if (variableCode < 0 || variableCode >= static_cast<int>(kLabels.size())) return QStringLiteral("PV (Invalid):");
-    return QString::fromLatin1(kLabels[static_cast<size_t>(variableCode)]);
-}
+QString PVLabelText(int variableCode) { return "PV (" + PVVariableName(variableCode) + "):"; }
 
 void setFormFactory(const QString& form, FormFactory factory) {
     if (factory)
@@ -234,27 +226,21 @@ bool frmMain::ReadIdentity() {
 
 void frmMain::update() {
     ++updateDepth_;
-    FenwireControl* fenwire = Fenwire1();
     // Failed when a transaction got no response or an error, or could not run
     // because the link was closed. The refresh ends there and each value shows
     // only once the meter answered for it: what was never read stays empty.
-    UpdateOK = MeterTook([] { SendAction2(); });
-    if (UpdateOK) {
-        ui->txtPercentOfRange->setText(RoundedText(fenwire->getFloat("p02Percent"), 4));
-        UpdateOK = MeterTook([] { SendCmd50(); });
-    }
-    if (UpdateOK) {
-        ui->PVLabel->setText(PVLabelText(PVVariableCode));
-        UpdateOK = MeterTook([] { SendAction3(); });
-    }
-    if (UpdateOK) {
-        ui->txtPV->setText(RoundedText(fenwire->getFloat("p03Pv1"), 4));
-        ui->lblPVUnit->setText(fenwire->getText("p03sPv1Unit"));
-        ui->txtAnalogOutputCurrent->setText(RoundedText(fenwire->getFloat("p02Current"), 2));
-        ui->txtProcessTemperature->setText(RoundedText(fenwire->getFloat("p03Pv3"), 1));
-        ui->lblProcessTemperatureUnit->setText(fenwire->getText("p03sPv3Unit"));
-        ui->txtProcessPressure->setText(RoundedText(fenwire->getFloat("p03Pv4"), 2));
-        ui->lblProcessPressureUnit->setText(fenwire->getText("p03sPv4Unit"));
+    LiveValues values;
+    UpdateOK = ReadLiveValues(values);
+    if (values.currentRead) ui->txtPercentOfRange->setText(RoundedText(values.percent, kPercentPlaces));
+    if (values.variableRead) ui->PVLabel->setText(PVLabelText(values.pvVariableCode));
+    if (values.processRead) {
+        ui->txtPV->setText(RoundedText(values.pv, kPVPlaces));
+        ui->lblPVUnit->setText(values.pvUnit);
+        ui->txtAnalogOutputCurrent->setText(RoundedText(values.current, kCurrentPlaces));
+        ui->txtProcessTemperature->setText(RoundedText(values.temperature, kTemperaturePlaces));
+        ui->lblProcessTemperatureUnit->setText(values.temperatureUnit);
+        ui->txtProcessPressure->setText(RoundedText(values.pressure, kPressurePlaces));
+        ui->lblProcessPressureUnit->setText(values.pressureUnit);
     }
     // The status byte came with these replies: the lamps show the meter as it is now.
     UpdateStatusLeds();
@@ -393,7 +379,7 @@ void frmMain::EnterEditMode() {
         if (!MeterTook([] { SendCmd129(); })) return;
         PasswordProtected = PasswordProtectionFlag != 0;
         if (PasswordProtected && !PasswordConfirmed()) {
-            platform::MsgBox(QStringLiteral("Incorrect Password"), platform::vbOKOnly, platform::vbCritical);
+            platform::MsgBox(QString::fromLatin1(kIncorrectPassword), platform::vbOKOnly, platform::vbCritical);
             return;
         }
     }
@@ -421,8 +407,8 @@ bool frmMain::CanWrite() {
     // Judged on the mode the meter reported, never on defaults.
     if (!modeRead_ && !ReadMode()) return false;
     if (!EditMode &&
-        platform::MsgBox(QStringLiteral("Meter is not in Edit Mode.  Enter edit mode now?"), platform::vbYesNo,
-                         platform::vbNoIcon, QStringLiteral("Not in Edit Mode")) == platform::vbYes)
+        platform::MsgBox(QString::fromLatin1(kNotInEditModeQuestion), platform::vbYesNo, platform::vbNoIcon,
+                         QString::fromLatin1(kNotInEditModeTitle)) == platform::vbYes)
         EnterEditMode();
     return EditMode;
 }
