@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, if any is missing.
 set -euo pipefail
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets (scripts/fuzz.sh).
-PACKAGES=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev python3 clang libclang-rt-14-dev)
+# tshark decodes our HART-IP traffic in a test (skipped where it cannot capture).
+PACKAGES=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev python3 clang libclang-rt-14-dev tshark)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -264,6 +264,9 @@ void LinkMaster::listenOnce(int timeoutMs) {
         break;
     case IoStatus::Interrupted:
         break;
+    case IoStatus::Refused:
+        refused_ = true;
+        break;
     case IoStatus::Lost:
         portLost();
         break;
@@ -274,6 +277,7 @@ void LinkMaster::listenOnce(int timeoutMs) {
 // in the short window after a burst frame; otherwise whenever the line is quiet.
 bool LinkMaster::mayTransmit(Clock::time_point now) const {
     if (parser_.lineBusy()) return false;
+    if (!transport_->timing().lineCharacters) return true;  // a network carries every master's request
     if (!lastBurstEnd_ || now - *lastBurstEnd_ >= kBurstMemory) return true;
     const auto timing = LinkTiming::forBitRate(BitRateOfMode(config().mode), true, 0);
     return now - *lastBurstEnd_ < std::chrono::milliseconds(timing.linkGrantMs);
@@ -325,7 +329,7 @@ std::optional<ParsedFrame> LinkMaster::awaitReply(const Frame& request, const Li
     // A reply that has started in time is read to its end, but no legal reply
     // lasts past this: preambles or noise without end cannot hold the request.
     const auto lastByte = deadline + std::chrono::milliseconds(timing.longestFrameMs);
-    while (!matched_ && !stopping() && !lost_) {
+    while (!matched_ && !refused_ && !stopping() && !lost_) {
         const auto now = Clock::now();
         if (now >= lastByte || (!parser_.lineBusy() && now >= deadline)) break;
         const auto until = parser_.lineBusy() ? lastByte : deadline;
@@ -345,7 +349,9 @@ void LinkMaster::runTransaction(const Pending& request) {
         return;
     }
     const DriverConfig cfg = config();
-    const auto timing = LinkTiming::forBitRate(BitRateOfMode(cfg.mode), cfg.masterType == 1, cfg.replyTimeout);
+    auto timing = LinkTiming::forBitRate(BitRateOfMode(cfg.mode), cfg.masterType == 1, cfg.replyTimeout);
+    if (const int networkWait = transport_->timing().replyWaitMs; networkWait > 0 && cfg.replyTimeout <= 0)
+        timing.replyWaitMs = networkWait;
     const Frame frame = buildFrame(request, cfg.masterType == 1);
     const auto wire = encodeFrame(frame, cfg.preambles);
     std::optional<Frame> lastReply;
@@ -357,7 +363,14 @@ void LinkMaster::runTransaction(const Pending& request) {
             break;
         }
         postMonitor(wire, OriginSent, FrameError::None, cfg.preambles);
+        refused_ = false;
         auto parsed = awaitReply(frame, timing);
+        if (refused_) {
+            // The far end will not carry this request: no retry, and the client is told why.
+            post(notifyMessage_, transport_->refusalNotice(), 0);
+            lastReply.reset();
+            break;
+        }
         if (!parsed || parsed->error != FrameError::None) {
             lastReply.reset();
             continue;  // nothing valid came back: try again

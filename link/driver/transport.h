@@ -1,4 +1,5 @@
-// The byte pipe under the data link: a serial port or an in-memory pipe.
+// The byte pipe under the data link: a serial port, an in-memory pipe or a
+// HART-IP session (transport_hartip.h).
 // A transport knows bytes and line rates, nothing of frames or commands.
 #pragma once
 
@@ -19,6 +20,14 @@ enum class IoStatus {
     Timeout,      // nothing arrived in time
     Interrupted,  // interrupt() was called
     Lost,         // the device is gone (unplugged, peer closed): nothing more will pass
+    Refused,      // a network server refused the request just written: no reply will come
+                  // for it, and sending it again will not help (refusalNotice() says why)
+};
+
+// How the link master times its transactions on a transport.
+struct TransportTiming {
+    bool lineCharacters = true;  // a HART line's character times and link grant apply
+    int replyWaitMs = 0;         // the wait for a reply; 0: the line's RT1 at its rate
 };
 
 class Transport {
@@ -35,6 +44,9 @@ public:
     virtual void interrupt() = 0;
     // An identifier of the open port for GetComPortHandle (a descriptor or a token).
     virtual int nativeHandle() const = 0;
+    virtual TransportTiming timing() const { return {}; }
+    // After a read reported Refused: the notification code telling the client why.
+    virtual int32_t refusalNotice() const { return 0; }
 };
 
 // An in-memory duplex pipe for tests. Bytes written at one end are read at the
