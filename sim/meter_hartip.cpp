@@ -112,6 +112,10 @@ void MeterHartIp::handle(hartip::Server& server, const hartip::PassThroughReques
 void MeterHartIp::publishLoop() {
     std::unique_lock stop(stopMutex_);
     while (!stopped_.wait_for(stop, std::chrono::milliseconds(kPublishPeriodMs), [this] { return stopping_.load(); })) {
+        {
+            std::lock_guard lock(serversMutex_);
+            if (servers_.empty()) continue;  // nobody to publish to: the meter's bursts are the line's
+        }
         std::optional<std::vector<uint8_t>> frame;
         {
             std::lock_guard lock(meterMutex_);

@@ -418,7 +418,7 @@ void LinkMaster::finish(const Pending& request, const std::optional<Frame>& repl
 
 void LinkMaster::portLost() {
     if (lost_.exchange(true)) return;
-    detail::log("port " + std::to_string(port_) + ": the serial device is gone");
+    detail::log("port " + std::to_string(port_) + ": lost (the device, or the HART-IP server, is gone)");
     parser_.reset();
     post(notifyMessage_, NotifyPortLost, 0);
 }
