@@ -86,6 +86,19 @@ std::unique_ptr<HartIpTransport> HartIpTransport::open(const hartip::Endpoint& e
     }
     std::unique_ptr<HartIpTransport> t(new HartIpTransport(fd, wakeFd, endpoint));
     if (!t->initiate(hartip::kPrimaryMaster)) return fail("the connection broke at once");
+    // A server answers at once: a refused session fails the opening with its
+    // reason. No answer at all opens the port (a datagram cannot tell whether
+    // anyone listens); its requests then end without reply.
+    const auto deadline = Clock::now() + kInitiateAnswerTime;
+    while (t->initiateSequence_ && !t->lost_) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) break;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left)) > 0 && !t->receive()) t->lost_ = true;
+    }
+    if (t->lost_ || (!t->sessionMaster_ && !t->initiateSequence_))
+        return fail(t->problem_.empty() ? "the server ended the connection" : t->problem_);
+    t->refused_ = false;
     return t;
 }
 
@@ -171,6 +184,7 @@ IoStatus HartIpTransport::write(const uint8_t* bytes, size_t count, int) {
 
 void HartIpTransport::refuse(int32_t notice, const std::string& why) {
     log(why);
+    problem_ = why;
     refused_ = true;
     refusalNotice_ = notice;
     awaitedSequence_.reset();
@@ -187,8 +201,8 @@ void HartIpTransport::take(const hartip::Message& m) {
             initiateSequence_.reset();
             if (!isSuccess(h.status)) {
                 sessionMaster_.reset();
-                if (!frameToSend_.empty())
-                    refuse(NotifySessionRefused, "session refused, status " + std::to_string(h.status));
+                problem_ = "session refused, status " + std::to_string(h.status);
+                if (!frameToSend_.empty()) refuse(NotifySessionRefused, problem_);
                 return;
             }
             sessionMaster_ = wantedMaster_;
@@ -226,8 +240,9 @@ void HartIpTransport::take(const hartip::Message& m) {
         }
         sessionMaster_.reset();
         initiateSequence_.reset();
-        if (!frameToSend_.empty() || awaitedSequence_) refuse(NotifySessionRefused, "no session: " + hartip::describe(*code));
-        else log("no session: " + hartip::describe(*code));
+        problem_ = "no session: " + hartip::describe(*code);
+        if (!frameToSend_.empty() || awaitedSequence_) refuse(NotifySessionRefused, problem_);
+        else log(problem_);
         return;
     }
     case MessageType::Nak:

@@ -28,9 +28,10 @@ namespace wendrel {
 
 class HartIpTransport : public Transport {
 public:
-    // Connects (TCP) or aims the socket (UDP) and sends the session initiate.
-    // Null with a reason in `error` when the host is unknown or a TCP
-    // connection is refused or not made in time.
+    // Connects (TCP) or aims the socket (UDP) and initiates the session.
+    // Null with a reason in `error` when the host is unknown, a TCP
+    // connection is refused or not made in time, or the server refuses the
+    // session.
     static std::unique_ptr<HartIpTransport> open(const hartip::Endpoint& endpoint, std::string* error);
     ~HartIpTransport() override;  // closes the session
 
@@ -75,6 +76,7 @@ private:
     std::vector<uint8_t> frameToSend_;           // a frame waiting for the session
     std::optional<uint16_t> awaitedSequence_;    // the pass-through whose answer the master waits for
     bool refused_ = false;                       // a refusal not yet reported by read
+    std::string problem_;                        // the last refusal's reason, for a failed opening
     int32_t refusalNotice_ = 0;
 
     std::deque<uint8_t> incoming_;  // frames for the master's reads
