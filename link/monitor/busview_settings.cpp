@@ -1,6 +1,7 @@
 #include "link/monitor/busview_settings.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "platform/ini.h"
 
@@ -32,6 +33,7 @@ constexpr IntKey kIntKeys[] = {
     {"TrigOnAllErr", &BusviewSettings::trigOnAllErr},
     {"StopOnTrigger", &BusviewSettings::stopOnTrigger},
     {"FilterMode", &BusviewSettings::filterMode},
+    {"KeptFrames", &BusviewSettings::keptFrames},
 };
 
 struct TextKey {
@@ -62,6 +64,7 @@ BusviewSettings loadBusviewSettings(const QString& settingsFile) {
     for (const auto& k : kIntKeys) s.*k.field = platform::ini::readInt(settingsFile, kSettingsSection, k.key, s.*k.field);
     for (const auto& k : kTextKeys)
         s.*k.field = platform::ini::readString(settingsFile, kSettingsSection, k.key, QString(), kValueBuffer).toStdString();
+    s.keptFrames = std::clamp(s.keptFrames, kMinKeptFrames, kMaxKeptFrames);
     return s;
 }
 

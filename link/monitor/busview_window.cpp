@@ -9,16 +9,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCharFormat>
-#include <QPlainTextEdit>
 
 #include "link/control/about_box.h"
 #include "link/driver/wendrel.h"
+#include "link/monitor/frame_view.h"
 #include "platform/platform.h"
 #include "ui_filter_settings.h"
+#include "ui_find_frames.h"
 #include "ui_trigger_settings.h"
 
 namespace fenwire {
@@ -27,8 +26,6 @@ namespace {
 
 constexpr int kStatusHeight = 17;
 constexpr char kTitle[] = " Busview for HART";
-
-QColor qcolor(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 
 }  // namespace
 
@@ -42,20 +39,11 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
     setWindowTitle(QString::fromLatin1(kTitle));
     resize(614, 282);  // 351 by 150 dialog units
 
-    text_ = new QPlainTextEdit(this);
-    text_->setObjectName(QStringLiteral("txtFrames"));
-    text_->setReadOnly(true);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text_->setUndoRedoEnabled(false);
-    text_->document()->setMaximumBlockCount(kMaxKeptLines);
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::Monospace);
-    font.setPointSizeF(8.75);  // 175 twips
-    text_->document()->setDefaultFont(font);
-    text_->setAccessibleName(QStringLiteral("Frames"));
-    tail_ = QTextCursor(text_->document());
+    view_ = new FrameView(core_.rows(), [this](const MonitorRow& row) { return core_.rowText(row); }, this);
+    view_->setObjectName(QStringLiteral("txtFrames"));
+    view_->setAccessibleName(QStringLiteral("Frames"));
+    // The dropped-frames count follows the view, not every frame.
+    connect(view_, &FrameView::refreshed, this, [this] { statusChanged(); });
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("lblStatus"));
@@ -70,6 +58,7 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
 
 BusviewWindow::~BusviewWindow() {
     unregisterMonitor();
+    delete findDialog_;
     saveBusviewSettings(files_.settings, core_.settings());
 }
 
@@ -113,6 +102,22 @@ void BusviewWindow::buildMenus() {
     addItem(file, QStringLiteral("Close Log File"), "mnuCloseLogFile", 32816);
     addItem(file, QStringLiteral("Load Script"), "mnuLoadScript", 32781);
     addItem(file, QStringLiteral("End"), "mnuEnd", 32785, [this] { userEnd(); });
+
+    QMenu* edit = menuBar_->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    auto shortcut = [](QAction* a, QKeySequence::StandardKey key) {
+        a->setShortcuts(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+    };
+    shortcut(addItem(edit, QStringLiteral("Copy"), "mnuCopy", 0, [this] { view_->copy(); }), QKeySequence::Copy);
+    shortcut(addItem(edit, QStringLiteral("Select All"), "mnuSelectAll", 0, [this] { view_->selectAll(); }),
+             QKeySequence::SelectAll);
+    edit->addSeparator();
+    shortcut(addItem(edit, QStringLiteral("Find..."), "mnuFind", 0, [this] { openFind(); }), QKeySequence::Find);
+    shortcut(addItem(edit, QStringLiteral("Find Next"), "mnuFindNext", 0, [this] { find(true); }),
+             QKeySequence::FindNext);
+    shortcut(addItem(edit, QStringLiteral("Find Previous"), "mnuFindPrevious", 0, [this] { find(false); }),
+             QKeySequence::FindPrevious);
 
     QMenu* view = menuBar_->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -226,15 +231,7 @@ void BusviewWindow::updateChecks() {
     for (auto& [a, checked] : checks_) a->setChecked(checked());
 }
 
-void BusviewWindow::applyBackground() {
-    QPalette p = text_->palette();
-    const QColor background = core_.settings().white ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xC0, 0xC0, 0xC0);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        p.setColor(group, QPalette::Base, background);
-        p.setColor(group, QPalette::Text, qcolor(colourRgb(MonitorColour::Text, false)));
-    }
-    text_->setPalette(p);
-}
+void BusviewWindow::applyBackground() { view_->setWhiteBackground(core_.settings().white != 0); }
 
 // ---- showing and layout ----------------------------------------------------
 
@@ -269,7 +266,7 @@ void BusviewWindow::resizeEvent(QResizeEvent* event) {
     const int top = menuBar_->sizeHint().height();
     menuBar_->setGeometry(0, 0, width(), top);
     const int h = height() - top;
-    text_->setGeometry(1, top, std::max(0, width() - 1), std::max(0, h - 21));
+    view_->setGeometry(1, top, std::max(0, width() - 1), std::max(0, h - 21));
     status_->setGeometry(1, top + h - 19, std::max(0, width() - 2), kStatusHeight);
 }
 
@@ -306,57 +303,31 @@ void BusviewWindow::onFrameMessage(intptr_t wParam, intptr_t lParam) {
 
 // ---- the text area ---------------------------------------------------------
 
-void BusviewWindow::append(const MonitorText& piece) {
-    const bool white = core_.settings().white != 0;
-    auto insert = [&](size_t from, size_t to, MonitorColour colour) {
-        if (to <= from) return;
-        QString s = QString::fromUtf8(piece.text.data() + from, static_cast<qsizetype>(to - from));
-        s.remove(QLatin1Char('\r'));
-        QTextCharFormat format;
-        format.setForeground(qcolor(colourRgb(colour, white)));
-        tail_.insertText(s, format);
-    };
-    // One edit per frame: the view lays the new text out once. A plain-text
-    // view keeps that cost independent of how many lines it already holds,
-    // also when the oldest line is dropped.
-    tail_.movePosition(QTextCursor::End);
-    tail_.beginEditBlock();
-    size_t at = 0;
-    for (const auto& run : piece.runs) {
-        insert(at, run.start, MonitorColour::Text);
-        insert(run.start, run.start + run.length, run.colour);
-        at = run.start + run.length;
-    }
-    insert(at, piece.text.size(), MonitorColour::Text);
-    tail_.endEditBlock();
-    QScrollBar* bar = text_->verticalScrollBar();
-    bar->setValue(bar->maximum());
-    if (onAppended) onAppended(piece.text);
+void BusviewWindow::append(const MonitorText& line) {
+    // The view catches up at its next update; the log takes every line now.
+    view_->rowsChanged();
+    if (onAppended) onAppended(line.text);
 }
 
-void BusviewWindow::recordingChanged(bool on) {
-    // While recording the text cannot be selected (it keeps moving); stopped, it can.
-    text_->setTextInteractionFlags(on ? Qt::NoTextInteraction
-                                      : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+void BusviewWindow::recordingChanged(bool) {
+    // Text can be selected while recording too: the view then stops following
+    // the newest frame, so the selection stays where it is.
     updateChecks();
 }
 
 void BusviewWindow::newView() {
     core_.restart();
-    text_->clear();
-    tail_ = QTextCursor(text_->document());
+    view_->rowsCleared();
     updateChecks();
 }
 
 // ---- dialogs ---------------------------------------------------------------
 
 void BusviewWindow::runModal(QDialog& dialog) {
-    text_->setUpdatesEnabled(false);
+    view_->setUpdatesEnabled(false);
     platform::showModal(dialog);
-    QTextCursor end(text_->document());
-    end.movePosition(QTextCursor::End);
-    text_->setTextCursor(end);
-    text_->setUpdatesEnabled(true);
+    view_->moveToEnd();
+    view_->setUpdatesEnabled(true);
 }
 
 void BusviewWindow::configureFilter() {
@@ -396,9 +367,55 @@ void BusviewWindow::configureTrigger() {
 }
 
 void BusviewWindow::pick(PickItem item) {
-    const PickMessage m = Pick(item, text_->textCursor().selectedText().toStdString(), core_.lsbFirst);
+    const PickMessage m = Pick(item, view_->selectedText(), core_.lsbFirst);
     platform::MsgBox(QString::fromStdString(m.text), platform::vbOKOnly,
                      m.decoded ? platform::vbInformation : platform::vbExclamation, QString::fromStdString(m.title));
+}
+
+// ---- Find ------------------------------------------------------------------
+
+void BusviewWindow::openFind() {
+    if (findDialog_ == nullptr) {
+        // Modeless, beside the monitor: frames keep coming while it is open.
+        findDialog_ = new QDialog(this);
+        findUi_ = std::make_unique<Ui::FindFrames>();
+        findUi_->setupUi(findDialog_);
+        connect(findUi_->btnFindNext, &QPushButton::clicked, this, [this] { find(true); });
+        connect(findUi_->btnFindPrevious, &QPushButton::clicked, this, [this] { find(false); });
+    }
+    findUi_->lblFindResult->clear();
+    platform::showModeless(*findDialog_);
+    findUi_->txtFindWhat->setFocus();
+    findUi_->txtFindWhat->selectAll();
+}
+
+void BusviewWindow::find(bool forward) {
+    if (findDialog_ == nullptr || findUi_->txtFindWhat->text().isEmpty()) return openFind();
+    const std::string typed = findUi_->txtFindWhat->text().toStdString();
+    std::optional<FindQuery> query;
+    if (findUi_->chkCommandNumber->isChecked()) {
+        query = CommandQuery(typed);
+        if (!query) {
+            findUi_->lblFindResult->setText(QStringLiteral("Not a command number (0 to 255) or a list of them."));
+            return;
+        }
+    } else {
+        query = FindQuery{false, typed, {}};
+    }
+    view_->refresh();  // rows that came since the last update are searched too
+    FindResult found;
+    {
+        platform::BusyPointer busy;
+        found = core_.find(*query, view_->selectedRow(), forward);
+    }
+    if (!found.row) {
+        findUi_->lblFindResult->setText(QStringLiteral("Not found."));
+        return;
+    }
+    view_->selectRow(*found.row);
+    findUi_->lblFindResult->setText(!found.wrapped ? QString()
+                                    : forward      ? QStringLiteral("Continued from the oldest frame.")
+                                                   : QStringLiteral("Continued from the newest frame."));
 }
 
 // ---- closing ---------------------------------------------------------------
