@@ -262,7 +262,7 @@ struct Bridge::Impl {
 
     // A request the loop did not answer: the client hears so at once.
     void unanswered(const Pending& p, const std::string& why) {
-        servers[p.server]->fail(p.request, hartip::ErrorCode::ServiceUnavailable);
+        servers[p.server]->respondWithout(p.request, hartip::status::kNoDeviceResponse);
         logRequest(p, why);
         settled(p);
     }

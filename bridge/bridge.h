@@ -11,8 +11,9 @@
 //
 // A request the loop does not answer (the device stays silent through the
 // retries, the line is lost, or it is down when the request arrives) is
-// answered at once with the HART-IP error "service unavailable"; the session
-// stays. A lost line is opened again every reopen interval until it is back.
+// answered at once with a pass-through response without frame whose status
+// is hartip::status::kNoDeviceResponse; the session stays. A lost line is
+// opened again every reopen interval until it is back.
 #pragma once
 
 #include <cstdint>

@@ -495,11 +495,11 @@ void Server::reject(const PassThroughRequest& request, uint8_t st) {
     impl_->queue(request.session, nak(h, st), 0);
 }
 
-void Server::fail(const PassThroughRequest& request, ErrorCode code) {
+void Server::respondWithout(const PassThroughRequest& request, uint8_t st) {
     Header h;
     h.id = MessageId::PassThrough;
     h.sequence = request.sequence;
-    impl_->queue(request.session, errorMessage(h, code), 0);
+    impl_->queue(request.session, response(h, st), 0);
 }
 
 void Server::publish(std::vector<uint8_t> burstFrame) {

@@ -71,8 +71,9 @@ public:
     void respond(const PassThroughRequest& request, std::vector<uint8_t> replyFrame, int delayMs = 0);
     // Answers it with a NAK carrying `status` (the frame was no request).
     void reject(const PassThroughRequest& request, uint8_t status);
-    // Answers it with an error message carrying `code`; the session stays.
-    void fail(const PassThroughRequest& request, ErrorCode code);
+    // Answers it with a pass-through response that carries no frame, only
+    // `status` (status::kNoDeviceResponse: the device gave no reply).
+    void respondWithout(const PassThroughRequest& request, uint8_t status);
     // Sends a burst frame to every session as a publish message. Thread-safe.
     void publish(std::vector<uint8_t> burstFrame);
     // Sessions open now. Thread-safe.

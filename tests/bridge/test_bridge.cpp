@@ -1,6 +1,6 @@
 // The bridge in-process between HART-IP clients on loopback and the simulated
 // meter on a pty: routing of replies to the session and sequence that asked,
-// burst frames to every session, the line lost and back, bad frames and
+// burst frames to every session, requests the loop does not answer, the line lost and back, bad frames and
 // messages, the session limit. What reached the loop is read from the meter's
 // own request log.
 #include <gtest/gtest.h>
@@ -130,6 +130,16 @@ struct BridgeTest : ::testing::Test {
     }
 };
 
+// The answer to a request the loop did not answer: a pass-through response
+// without frame whose status says so.
+::testing::AssertionResult saysNoDeviceResponse(const std::optional<hartip::Message>& m) {
+    if (!m) return ::testing::AssertionFailure() << "no answer";
+    if (m->is(MessageType::Response, MessageId::PassThrough) && m->header.status == hartip::status::kNoDeviceResponse &&
+        m->body.empty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << wendrel::toHex(hartip::encode(*m));
+}
+
 // The reply frame in a pass-through response, parsed; fails the test when it is none.
 wendrel::Frame replyIn(const hartip::Message& m) {
     wendrel::Frame found;
@@ -234,7 +244,7 @@ TEST_F(BridgeTest, RepliesAreTheDevicesOwnFrameWithTheClientsMasterBit) {
     EXPECT_EQ(f.address[4], uniqueId[4]);
 }
 
-TEST_F(BridgeTest, ASilentDeviceIsAnsweredWithServiceUnavailableAndTheSessionStays) {
+TEST_F(BridgeTest, ASilentDeviceIsAnsweredAtOnceAndTheSessionStays) {
     startMeter();
     BridgeOptions o;
     o.retries = 1;
@@ -242,11 +252,8 @@ TEST_F(BridgeTest, ASilentDeviceIsAnsweredWithServiceUnavailableAndTheSessionSta
     auto c = session(0);
     // Nobody at polling address 5.
     const auto m = ask(*c, 3, shortRequest(0, {}, 5));
-    ASSERT_TRUE(m);
-    EXPECT_EQ(m->header.type, MessageType::Error);
-    EXPECT_EQ(m->header.id, MessageId::PassThrough);
+    EXPECT_TRUE(saysNoDeviceResponse(m));
     EXPECT_EQ(m->header.sequence, 3);
-    EXPECT_EQ(hartip::errorCodeOf(*m), ErrorCode::ServiceUnavailable);
     const auto next = ask(*c, 4, shortRequest(0));
     ASSERT_TRUE(next);
     EXPECT_EQ(replyIn(*next).command, 0);
@@ -296,10 +303,7 @@ TEST_F(BridgeTest, TheLineLostAnswersEveryWaitingRequestAtOnceAndServesAgainWhen
     sim.kill();
     for (auto [c, count] : {std::pair{udp.get(), 2}, std::pair{tcp.get(), 1}}) {
         for (int i = 0; i < count; ++i) {
-            const auto m = c->receive(5000);
-            ASSERT_TRUE(m);
-            EXPECT_EQ(m->header.type, MessageType::Error);
-            EXPECT_EQ(hartip::errorCodeOf(*m), ErrorCode::ServiceUnavailable);
+            EXPECT_TRUE(saysNoDeviceResponse(c->receive(5000)));
         }
     }
     // Far sooner than the 11 tries of the first request would have taken.
@@ -310,8 +314,7 @@ TEST_F(BridgeTest, TheLineLostAnswersEveryWaitingRequestAtOnceAndServesAgainWhen
 
     // While it is down: an answer at once, and the sessions hold (keep-alives answered).
     auto m = ask(*udp, 3, shortRequest(0));
-    ASSERT_TRUE(m);
-    EXPECT_EQ(hartip::errorCodeOf(*m), ErrorCode::ServiceUnavailable);
+    EXPECT_TRUE(saysNoDeviceResponse(m));
     tcp->send(hartip::keepAliveRequest(2));
     m = tcp->receive();
     ASSERT_TRUE(m);
@@ -441,8 +444,7 @@ TEST_F(BridgeTest, ALineThatIsNotThereYetIsOpenedWhenItAppears) {
     EXPECT_FALSE(bridge->lineOpen());
     auto c = session(0);
     auto m = ask(*c, 1, shortRequest(0));
-    ASSERT_TRUE(m);
-    EXPECT_EQ(hartip::errorCodeOf(*m), ErrorCode::ServiceUnavailable);
+    EXPECT_TRUE(saysNoDeviceResponse(m));
     EXPECT_TRUE(logged("cannot be opened"));
     startMeter();
     for (int i = 0; i < 250 && !bridge->lineOpen(); ++i) std::this_thread::sleep_for(20ms);
