@@ -1,52 +1,30 @@
-// The bus monitor without its window: turns each frame seen on the line into
-// a coloured text line, filters, keeps the ring of the last 20 frames, checks
-// replies against their requests and fires the trigger. It writes through a
-// MonitorOutput, the window's text area or a test's recorder, and knows
-// nothing of Qt.
+// The bus monitor without its window: takes each frame seen on the line,
+// filters, keeps the rows shown (frames as records, up to the kept-frames
+// capacity) and the ring of the last 20 frames, checks replies against their
+// requests and fires the trigger. It tells a MonitorOutput, the window or a
+// test's recorder, of every line it adds, and knows nothing of Qt.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "link/driver/frame_dump.h"
 #include "link/monitor/busview_settings.h"
+#include "link/monitor/monitor_line.h"
+#include "link/monitor/monitor_rows.h"
 
 namespace fenwire {
-
-// Colours by role; the window turns them into RGB for its background.
-enum class MonitorColour {
-    Text,       // blue, the default
-    Time,       // maroon: T12, T13
-    Kind,       // navy: T9
-    Highlight,  // yellow on grey, olive on white: a highlighted T9
-    Field,      // black: command and data
-    Remark,     // yellow on grey, olive on white: status meaning, error mark
-    Alarm,      // red: errors, comments, the Stopped banner
-};
-// RGB as 0xRRGGBB.
-uint32_t colourRgb(MonitorColour colour, bool whiteBackground);
-
-struct ColourRun {
-    size_t start = 0;
-    size_t length = 0;
-    MonitorColour colour = MonitorColour::Text;
-    bool operator==(const ColourRun&) const = default;
-};
-
-// Text to append, "\r\n" ending lines, with its coloured pieces (the rest is Text).
-struct MonitorText {
-    std::string text;
-    std::vector<ColourRun> runs;
-};
 
 class MonitorOutput {
 public:
     virtual ~MonitorOutput() = default;
+    // A row was added to the kept rows; this is its line ("\r\n" ends it).
     virtual void append(const MonitorText& text) = 0;
-    // Recording switched; the window locks its text area while recording.
+    // Recording switched on or off.
     virtual void recordingChanged(bool /*on*/) {}
     virtual void statusChanged() {}
 };
@@ -69,7 +47,7 @@ public:
     // Off appends the Stopped banner when a frame came since the last start
     // and sets the sequence counter back to 0.
     void setRecording(bool on);
-    // New: recording on again (the window clears its text).
+    // New: recording on again, on an empty page.
     void restart();
 
     bool filterOn() const { return filterOn_; }
@@ -92,14 +70,24 @@ public:
     // The status line for a driver handle.
     std::string statusLine(int32_t driverHandle) const;
 
-    // The line of a filled record, as the view options say.
-    MonitorText buildLine(const wendrel::FrameText& frame) const;
+    // The rows shown, oldest first; how many the capacity keeps comes from
+    // the settings ("KeptFrames").
+    const MonitorRows& rows() const { return rows_; }
+    void setKeptFrames(size_t capacity);
+    // The line of a kept row.
+    MonitorText rowText(const MonitorRow& row) const { return RenderRow(row, texts_); }
+    // Find over the kept rows (monitor_rows.h).
+    FindResult find(const FindQuery& query, std::optional<uint64_t> from, bool forward) const {
+        return FindRow(rows_, texts_, query, from, forward);
+    }
+    // The options the next frame's line is built with.
+    LineOptions lineOptions() const;
 
     // Frames since the counter was last set back, shared by every monitor of the process.
     static int sequenceCounter();
 
     struct RingSlot {
-        wendrel::FrameText frame;
+        MonitorFrame frame;
         bool used = false;
     };
     const std::array<RingSlot, kRingSize>& ring() const { return ring_; }
@@ -108,13 +96,15 @@ public:
 private:
     bool shown(const wendrel::FrameText& frame) const;
     bool triggered(const wendrel::FrameText& frame) const;
-    void checkPair(wendrel::FrameText& frame);
     void showTriggerHistory();
+    void addFrameRow(MonitorFrame frame, const MonitorText& line);
+    void addNote(const std::string& text, bool alarm);
 
     MonitorOutput& output_;
     BusviewSettings settings_;
     CommandTextTables texts_;
-    wendrel::FrameText current_;
+    MonitorLineBuilder builder_{texts_};
+    MonitorRows rows_;
     bool recording_ = true;
     bool framesSinceStart_ = false;
     bool filterOn_ = false;

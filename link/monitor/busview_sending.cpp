@@ -7,11 +7,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QTextCursor>
-#include <QPlainTextEdit>
 
 #include "link/monitor/busview_print.h"
 #include "link/monitor/busview_window.h"
+#include "link/monitor/frame_view.h"
 #include "link/monitor/page_layout.h"
 #include "platform/platform.h"
 #include "ui_command_entry.h"
@@ -252,21 +251,18 @@ void BusviewSending::printSelection() {
 }
 
 void BusviewSending::printAll() {
-    QPlainTextEdit* text = window_.textArea();
-    text->selectAll();
+    FrameView* view = window_.frameView();
+    view->refresh();  // every kept row, also those the view has not shown yet
+    view->selectAll();
     printSelection();
-    QTextCursor end(text->document());
-    end.movePosition(QTextCursor::End);
-    text->setTextCursor(end);
+    view->moveToEnd();
 }
 
 void BusviewSending::printerSetup() {
     withRedrawSuspended([&] { busview::ShowPrinterSetup(&window_); });
 }
 
-std::string BusviewSending::selectionText() const {
-    return busview::OutputText(window_.textArea()->textCursor().selectedText());
-}
+std::string BusviewSending::selectionText() const { return window_.frameView()->selectedText(); }
 
 // ---- dialogs -----------------------------------------------------------------------
 
@@ -298,13 +294,11 @@ void BusviewSending::rememberDirectoryOf(const QString& path) {
 }
 
 void BusviewSending::withRedrawSuspended(const std::function<void()>& dialog) {
-    QPlainTextEdit* text = window_.textArea();
-    text->setUpdatesEnabled(false);
+    FrameView* view = window_.frameView();
+    view->setUpdatesEnabled(false);
     dialog();
-    QTextCursor end(text->document());
-    end.movePosition(QTextCursor::End);
-    text->setTextCursor(end);
-    text->setUpdatesEnabled(true);
+    view->moveToEnd();
+    view->setUpdatesEnabled(true);
 }
 
 }  // namespace fenwire

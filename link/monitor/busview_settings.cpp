@@ -1,6 +1,7 @@
 #include "link/monitor/busview_settings.h"
 
 #include <QDir>
+#include <algorithm>
 
 #include "platform/ini.h"
 
@@ -32,6 +33,7 @@ constexpr IntKey kIntKeys[] = {
     {"TrigOnAllErr", &BusviewSettings::trigOnAllErr},
     {"StopOnTrigger", &BusviewSettings::stopOnTrigger},
     {"FilterMode", &BusviewSettings::filterMode},
+    {"KeptFrames", &BusviewSettings::keptFrames},
 };
 
 struct TextKey {
@@ -62,6 +64,7 @@ BusviewSettings loadBusviewSettings(const QString& settingsFile) {
     for (const auto& k : kIntKeys) s.*k.field = platform::ini::readInt(settingsFile, kSettingsSection, k.key, s.*k.field);
     for (const auto& k : kTextKeys)
         s.*k.field = platform::ini::readString(settingsFile, kSettingsSection, k.key, QString(), kValueBuffer).toStdString();
+    s.keptFrames = std::clamp(s.keptFrames, kMinKeptFrames, kMaxKeptFrames);
     return s;
 }
 
@@ -75,6 +78,35 @@ bool saveBusviewSettings(const QString& settingsFile, const BusviewSettings& s) 
         if (!doc->setValue(kSettingsSection, k.key, QString::fromStdString(s.*k.field)))
             doc->setValue(kSettingsSection, k.key, QString());
     }
+    return doc->save(settingsFile);
+}
+
+namespace {
+
+constexpr char kWindowSection[] = "Window";
+struct GeometryKey {
+    const char* key;
+    int BusviewGeometry::*field;
+};
+constexpr GeometryKey kGeometryKeys[] = {
+    {"Left", &BusviewGeometry::left},
+    {"Top", &BusviewGeometry::top},
+    {"Width", &BusviewGeometry::width},
+    {"Height", &BusviewGeometry::height},
+};
+
+}  // namespace
+
+BusviewGeometry loadBusviewGeometry(const QString& settingsFile) {
+    BusviewGeometry g;
+    for (const auto& k : kGeometryKeys) g.*k.field = platform::ini::readInt(settingsFile, kWindowSection, k.key, 0);
+    return g;
+}
+
+bool saveBusviewGeometry(const QString& settingsFile, const BusviewGeometry& g) {
+    auto doc = platform::ini::Document::tryLoad(settingsFile);
+    if (!doc) return false;
+    for (const auto& k : kGeometryKeys) doc->setValue(kWindowSection, k.key, QString::number(g.*k.field));
     return doc->save(settingsFile);
 }
 

@@ -1,24 +1,30 @@
 #include "link/monitor/busview_window.h"
 
+#include <algorithm>
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCharFormat>
-#include <QPlainTextEdit>
+#include <QScreen>
 
 #include "link/control/about_box.h"
 #include "link/driver/wendrel.h"
+#include "link/monitor/frame_view.h"
 #include "platform/platform.h"
 #include "ui_filter_settings.h"
+#include "ui_find_frames.h"
 #include "ui_trigger_settings.h"
 
 namespace fenwire {
@@ -28,7 +34,56 @@ namespace {
 constexpr int kStatusHeight = 17;
 constexpr char kTitle[] = " Busview for HART";
 
-QColor qcolor(uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
+
+// The window is a plain widget with a menu bar of its own; to screen readers
+// and window lists it is a frame with its title, as a main window is, not
+// the anonymous filler a plain widget would be.
+QAccessibleInterface* accessibleBusview(const QString& className, QObject* object) {
+    auto* window = qobject_cast<QWidget*>(object);
+    if (!window || className != QLatin1String(BusviewWindow::staticMetaObject.className())) return nullptr;
+    return new QAccessibleWidget(window, QAccessible::Window);
+}
+
+void installAccessibleBusview() {
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleBusview);
+        return true;
+    }();
+    (void)installed;
+}
+
+// The window this one opens over: the active one (the program's main window,
+// whose menu opened it), else a main window that shows.
+QWidget* anchorWindow(const QWidget* self) {
+    QWidget* active = QApplication::activeWindow();
+    if (active && active != self) return active;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top != self && top->isVisible() && qobject_cast<QMainWindow*>(top)) return top;
+    return nullptr;
+}
+
+// The size and place of a window opened afresh: two thirds of the screen,
+// centred over the window it opens from (or the screen), and wholly on it.
+QRect firstPlace(const QWidget* anchor, const QScreen* screen) {
+    const QRect area = screen->availableGeometry();
+    QRect place(QPoint(0, 0), area.size() * 2 / 3);
+    place.moveCenter(anchor ? anchor->frameGeometry().center() : area.center());
+    place.moveLeft(std::clamp(place.left(), area.left(), area.right() + 1 - place.width()));
+    place.moveTop(std::clamp(place.top(), area.top(), area.bottom() + 1 - place.height()));
+    return place;
+}
+
+// A remembered place is used while enough of it is on some screen to grab.
+bool reachable(const QRect& place) {
+    constexpr int kGrabMargin = 40;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect visible = screen->availableGeometry().intersected(place);
+        if (visible.width() >= kGrabMargin && visible.height() >= kGrabMargin &&
+            visible.contains(QPoint(place.center().x(), place.top())))
+            return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -38,24 +93,16 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
       driverHandle_(driverHandle),
       files_(BusviewFiles::in(QDir::currentPath())),
       core_(*this, loadBusviewSettings(files_.settings), loadCommandTexts(files_.commands)) {
+    installAccessibleBusview();
     setObjectName(QStringLiteral("frmBusview"));
     setWindowTitle(QString::fromLatin1(kTitle));
-    resize(614, 282);  // 351 by 150 dialog units
+    resize(614, 282);  // until open() places it
 
-    text_ = new QPlainTextEdit(this);
-    text_->setObjectName(QStringLiteral("txtFrames"));
-    text_->setReadOnly(true);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    text_->setUndoRedoEnabled(false);
-    text_->document()->setMaximumBlockCount(kMaxKeptLines);
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::Monospace);
-    font.setPointSizeF(8.75);  // 175 twips
-    text_->document()->setDefaultFont(font);
-    text_->setAccessibleName(QStringLiteral("Frames"));
-    tail_ = QTextCursor(text_->document());
+    view_ = new FrameView(core_.rows(), [this](const MonitorRow& row) { return core_.rowText(row); }, this);
+    view_->setObjectName(QStringLiteral("txtFrames"));
+    view_->setAccessibleName(QStringLiteral("Frames"));
+    // The dropped-frames count follows the view, not every frame.
+    connect(view_, &FrameView::refreshed, this, [this] { statusChanged(); });
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("lblStatus"));
@@ -70,6 +117,8 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
 
 BusviewWindow::~BusviewWindow() {
     unregisterMonitor();
+    delete findDialog_;
+    rememberGeometry();
     saveBusviewSettings(files_.settings, core_.settings());
 }
 
@@ -113,6 +162,22 @@ void BusviewWindow::buildMenus() {
     addItem(file, QStringLiteral("Close Log File"), "mnuCloseLogFile", 32816);
     addItem(file, QStringLiteral("Load Script"), "mnuLoadScript", 32781);
     addItem(file, QStringLiteral("End"), "mnuEnd", 32785, [this] { userEnd(); });
+
+    QMenu* edit = menuBar_->addMenu(QStringLiteral("Edit"));
+    edit->setObjectName(QStringLiteral("mnuEdit"));
+    auto shortcut = [](QAction* a, QKeySequence::StandardKey key) {
+        a->setShortcuts(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+    };
+    shortcut(addItem(edit, QStringLiteral("Copy"), "mnuCopy", 0, [this] { view_->copy(); }), QKeySequence::Copy);
+    shortcut(addItem(edit, QStringLiteral("Select All"), "mnuSelectAll", 0, [this] { view_->selectAll(); }),
+             QKeySequence::SelectAll);
+    edit->addSeparator();
+    shortcut(addItem(edit, QStringLiteral("Find..."), "mnuFind", 0, [this] { openFind(); }), QKeySequence::Find);
+    shortcut(addItem(edit, QStringLiteral("Find Next"), "mnuFindNext", 0, [this] { find(true); }),
+             QKeySequence::FindNext);
+    shortcut(addItem(edit, QStringLiteral("Find Previous"), "mnuFindPrevious", 0, [this] { find(false); }),
+             QKeySequence::FindPrevious);
 
     QMenu* view = menuBar_->addMenu(QStringLiteral("View"));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -226,15 +291,7 @@ void BusviewWindow::updateChecks() {
     for (auto& [a, checked] : checks_) a->setChecked(checked());
 }
 
-void BusviewWindow::applyBackground() {
-    QPalette p = text_->palette();
-    const QColor background = core_.settings().white ? QColor(0xFF, 0xFF, 0xFF) : QColor(0xC0, 0xC0, 0xC0);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        p.setColor(group, QPalette::Base, background);
-        p.setColor(group, QPalette::Text, qcolor(colourRgb(MonitorColour::Text, false)));
-    }
-    text_->setPalette(p);
-}
+void BusviewWindow::applyBackground() { view_->setWhiteBackground(core_.settings().white != 0); }
 
 // ---- showing and layout ----------------------------------------------------
 
@@ -242,8 +299,25 @@ void BusviewWindow::open() {
     updateTitle();
     statusChanged();
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    move(0, 0);
+    if (!placed_) {
+        const BusviewGeometry saved = loadBusviewGeometry(files_.settings);
+        const QRect remembered(saved.left, saved.top, saved.width, saved.height);
+        if (saved.valid() && reachable(remembered)) {
+            setGeometry(remembered);
+        } else {
+            const QWidget* anchor = anchorWindow(this);
+            const QScreen* shownOn = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
+            if (shownOn) setGeometry(firstPlace(anchor, shownOn));
+        }
+        placed_ = true;
+    }
     platform::showModeless(*this);
+}
+
+void BusviewWindow::rememberGeometry() {
+    if (!placed_) return;
+    const QRect place = isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+    if (place.isValid()) saveBusviewGeometry(files_.settings, {place.left(), place.top(), place.width(), place.height()});
 }
 
 void BusviewWindow::setTitleParts(const QString& scriptName, const QString& logName) {
@@ -269,7 +343,7 @@ void BusviewWindow::resizeEvent(QResizeEvent* event) {
     const int top = menuBar_->sizeHint().height();
     menuBar_->setGeometry(0, 0, width(), top);
     const int h = height() - top;
-    text_->setGeometry(1, top, std::max(0, width() - 1), std::max(0, h - 21));
+    view_->setGeometry(1, top, std::max(0, width() - 1), std::max(0, h - 21));
     status_->setGeometry(1, top + h - 19, std::max(0, width() - 2), kStatusHeight);
 }
 
@@ -306,57 +380,31 @@ void BusviewWindow::onFrameMessage(intptr_t wParam, intptr_t lParam) {
 
 // ---- the text area ---------------------------------------------------------
 
-void BusviewWindow::append(const MonitorText& piece) {
-    const bool white = core_.settings().white != 0;
-    auto insert = [&](size_t from, size_t to, MonitorColour colour) {
-        if (to <= from) return;
-        QString s = QString::fromUtf8(piece.text.data() + from, static_cast<qsizetype>(to - from));
-        s.remove(QLatin1Char('\r'));
-        QTextCharFormat format;
-        format.setForeground(qcolor(colourRgb(colour, white)));
-        tail_.insertText(s, format);
-    };
-    // One edit per frame: the view lays the new text out once. A plain-text
-    // view keeps that cost independent of how many lines it already holds,
-    // also when the oldest line is dropped.
-    tail_.movePosition(QTextCursor::End);
-    tail_.beginEditBlock();
-    size_t at = 0;
-    for (const auto& run : piece.runs) {
-        insert(at, run.start, MonitorColour::Text);
-        insert(run.start, run.start + run.length, run.colour);
-        at = run.start + run.length;
-    }
-    insert(at, piece.text.size(), MonitorColour::Text);
-    tail_.endEditBlock();
-    QScrollBar* bar = text_->verticalScrollBar();
-    bar->setValue(bar->maximum());
-    if (onAppended) onAppended(piece.text);
+void BusviewWindow::append(const MonitorText& line) {
+    // The view catches up at its next update; the log takes every line now.
+    view_->rowsChanged();
+    if (onAppended) onAppended(line.text);
 }
 
-void BusviewWindow::recordingChanged(bool on) {
-    // While recording the text cannot be selected (it keeps moving); stopped, it can.
-    text_->setTextInteractionFlags(on ? Qt::NoTextInteraction
-                                      : Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+void BusviewWindow::recordingChanged(bool) {
+    // Text can be selected while recording too: the view then stops following
+    // the newest frame, so the selection stays where it is.
     updateChecks();
 }
 
 void BusviewWindow::newView() {
     core_.restart();
-    text_->clear();
-    tail_ = QTextCursor(text_->document());
+    view_->rowsCleared();
     updateChecks();
 }
 
 // ---- dialogs ---------------------------------------------------------------
 
 void BusviewWindow::runModal(QDialog& dialog) {
-    text_->setUpdatesEnabled(false);
+    view_->setUpdatesEnabled(false);
     platform::showModal(dialog);
-    QTextCursor end(text_->document());
-    end.movePosition(QTextCursor::End);
-    text_->setTextCursor(end);
-    text_->setUpdatesEnabled(true);
+    view_->moveToEnd();
+    view_->setUpdatesEnabled(true);
 }
 
 void BusviewWindow::configureFilter() {
@@ -396,9 +444,55 @@ void BusviewWindow::configureTrigger() {
 }
 
 void BusviewWindow::pick(PickItem item) {
-    const PickMessage m = Pick(item, text_->textCursor().selectedText().toStdString(), core_.lsbFirst);
+    const PickMessage m = Pick(item, view_->selectedText(), core_.lsbFirst);
     platform::MsgBox(QString::fromStdString(m.text), platform::vbOKOnly,
                      m.decoded ? platform::vbInformation : platform::vbExclamation, QString::fromStdString(m.title));
+}
+
+// ---- Find ------------------------------------------------------------------
+
+void BusviewWindow::openFind() {
+    if (findDialog_ == nullptr) {
+        // Modeless, beside the monitor: frames keep coming while it is open.
+        findDialog_ = new QDialog(this);
+        findUi_ = std::make_unique<Ui::FindFrames>();
+        findUi_->setupUi(findDialog_);
+        connect(findUi_->btnFindNext, &QPushButton::clicked, this, [this] { find(true); });
+        connect(findUi_->btnFindPrevious, &QPushButton::clicked, this, [this] { find(false); });
+    }
+    findUi_->lblFindResult->clear();
+    platform::showModeless(*findDialog_);
+    findUi_->txtFindWhat->setFocus();
+    findUi_->txtFindWhat->selectAll();
+}
+
+void BusviewWindow::find(bool forward) {
+    if (findDialog_ == nullptr || findUi_->txtFindWhat->text().isEmpty()) return openFind();
+    const std::string typed = findUi_->txtFindWhat->text().toStdString();
+    std::optional<FindQuery> query;
+    if (findUi_->chkCommandNumber->isChecked()) {
+        query = CommandQuery(typed);
+        if (!query) {
+            findUi_->lblFindResult->setText(QStringLiteral("Not a command number (0 to 255) or a list of them."));
+            return;
+        }
+    } else {
+        query = FindQuery{false, typed, {}};
+    }
+    view_->refresh();  // rows that came since the last update are searched too
+    FindResult found;
+    {
+        platform::BusyPointer busy;
+        found = core_.find(*query, view_->selectedRow(), forward);
+    }
+    if (!found.row) {
+        findUi_->lblFindResult->setText(QStringLiteral("Not found."));
+        return;
+    }
+    view_->selectRow(*found.row);
+    findUi_->lblFindResult->setText(!found.wrapped ? QString()
+                                    : forward      ? QStringLiteral("Continued from the oldest frame.")
+                                                   : QStringLiteral("Continued from the newest frame."));
 }
 
 // ---- closing ---------------------------------------------------------------
@@ -412,6 +506,7 @@ void BusviewWindow::closeEvent(QCloseEvent* event) {
     }
     unregisterMonitor();
     active_ = false;
+    rememberGeometry();
     event->accept();
     if (onClosedByUser) onClosedByUser();
 }

@@ -1,11 +1,11 @@
 // The Busview window: the bus monitor the link control opens when cBusview
 // becomes 1. It shows every frame on the line as a coloured line of text
-// (BusviewCore builds the lines), with its menu, the status line and the
-// filter and trigger dialogs. The control owns it and frees it.
+// (BusviewCore keeps the frames, FrameView shows them), with its menu, the
+// status line, the filter and trigger dialogs and Find. The control owns it
+// and frees it.
 #pragma once
 
 #include <QString>
-#include <QTextCursor>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -15,10 +15,14 @@
 #include "link/monitor/pick.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMenu;
 class QMenuBar;
-class QPlainTextEdit;
+
+namespace Ui {
+class FindFrames;
+}
 
 namespace wendrel {
 class MessageTarget;
@@ -26,9 +30,7 @@ class MessageTarget;
 
 namespace fenwire {
 
-// Lines the text area keeps; older ones are dropped, so a recording of any
-// length holds bounded memory and appending costs the same at every length.
-inline constexpr int kMaxKeptLines = 20000;
+class FrameView;
 
 class BusviewWindow : public QWidget, private MonitorOutput {
     Q_OBJECT
@@ -42,7 +44,9 @@ public:
     // after the monitor is unregistered. The window must then be deleted later.
     std::function<void()> onClosedByUser;
 
-    // Shows the window at the screen's top left, above other windows.
+    // Shows the window above other windows: where it was last closed (kept
+    // in busvw.ini) while that is on a screen, else at two thirds of the
+    // screen centred over the window it was opened from.
     void open();
     // The line was opened, reopened or closed: monitor the new driver handle.
     void setDriverHandle(int32_t handle);
@@ -53,7 +57,7 @@ public:
 
     BusviewCore& core() { return core_; }
     const BusviewFiles& files() const { return files_; }
-    QPlainTextEdit* textArea() const { return text_; }
+    FrameView* frameView() const { return view_; }
     QString statusText() const;
     QAction* action(const char* objectName) const;
 
@@ -61,7 +65,7 @@ public:
     void setTitleParts(const QString& scriptName, const QString& logName);
     // Builds the status line again (a script started or ended).
     void refreshStatus() { statusChanged(); }
-    // Receives every text appended to the text area (frame lines and banners).
+    // Receives every line added to the view (frame lines and banners) as it comes.
     std::function<void(const std::string& text)> onAppended;
 
 protected:
@@ -88,22 +92,29 @@ private:
     void configureTrigger();
     void runModal(QDialog& dialog);
     void pick(PickItem item);
+    void openFind();
+    // Find Next (forward) or Find Previous with what the Find dialog holds.
+    void find(bool forward);
     void userEnd();
     void updateTitle();
+    // Keeps the window's place in busvw.ini, once it has been shown.
+    void rememberGeometry();
 
     wendrel::MessageTarget& monitorTarget_;
     int32_t driverHandle_ = -1;
     bool registered_ = false;
     bool active_ = true;
+    bool placed_ = false;
     BusviewFiles files_;
     BusviewCore core_;
     QString scriptName_;
     QString logName_;
 
     QMenuBar* menuBar_ = nullptr;
-    QPlainTextEdit* text_ = nullptr;
+    FrameView* view_ = nullptr;
     QLabel* status_ = nullptr;
-    QTextCursor tail_;
+    QDialog* findDialog_ = nullptr;
+    std::unique_ptr<Ui::FindFrames> findUi_;
     std::vector<std::pair<QAction*, std::function<bool()>>> checks_;
 };
 

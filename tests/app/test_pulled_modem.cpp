@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,6 +22,7 @@
 #include "app/shell/frmMain.h"
 #include "link/driver/portmap.h"
 #include "link/monitor/busview_window.h"
+#include "link/monitor/frame_view.h"
 #include "platform/scripted.h"
 #include "tests/app/app_test.h"
 #include "tests/support/linked_fenwire.h"
@@ -149,7 +149,7 @@ TEST_F(PulledModem, UnderARunningBusMonitorScript) {
     run->trigger();
     ASSERT_TRUE(run->isChecked());
     // The meter answers the script, then is pulled.
-    ASSERT_TRUE(waitFor([&] { return monitor->textArea()->toPlainText().contains("ACK<"); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return monitor->frameView()->plainText().contains("ACK<"); }, 10000));
     meter->kill();
     // The script ends and the loss is reported once, though the script's
     // transactions are never the host's.

@@ -287,7 +287,10 @@ TEST_F(CoreTest, RingKeepsTheLastTwentyFramesShownOrNot) {
     for (const auto& slot : core->ring()) used += slot.used ? 1 : 0;
     EXPECT_EQ(used, kRingSize);
     EXPECT_EQ(core->ringIndex(), 24 % kRingSize);
-    EXPECT_EQ(core->ring()[static_cast<size_t>(core->ringIndex())].frame.kind, wendrel::FrameKindRequest);
+    // The 25th frame, a request, in the newest slot.
+    EXPECT_EQ(RenderFrameLine(core->ring()[static_cast<size_t>(core->ringIndex())].frame, CommandTextTables{}).text.rfind(
+                  "STX>P|  3", 0),
+              0u);
 }
 
 TEST_F(CoreTest, StatusLine) {

@@ -13,9 +13,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QPlainTextEdit>
 
 #include "link/monitor/busview_window.h"
+#include "link/monitor/frame_view.h"
 #include "platform/ini.h"
 #include "platform/scripted.h"
 #include "tests/link/control/hosted_control.h"
@@ -313,7 +313,8 @@ TEST_F(SendingTest, FrameFilePrintingAndPrinterSetup) {
     // Nothing selected: nothing happens.
     trigger(w, "mnuSaveFrameFile");
     EXPECT_TRUE(scripted.dialogs().empty());
-    w->textArea()->selectAll();
+    w->frameView()->refresh();
+    w->frameView()->selectAll();
     chooseFile(path("frames.bvf"));
     trigger(w, "mnuSaveFrameFile");
     const std::string saved = fileText(path("frames.bvf"));
@@ -324,7 +325,7 @@ TEST_F(SendingTest, FrameFilePrintingAndPrinterSetup) {
     trigger(w, "mnuPrintAll");
     trigger(w, "mnuPrintSelection");
     EXPECT_TRUE(scripted.messageBoxes().empty());
-    EXPECT_FALSE(w->textArea()->textCursor().hasSelection());
+    EXPECT_FALSE(w->frameView()->hasSelection());
     trigger(w, "mnuPrinterConfiguration");
     ASSERT_FALSE(scripted.dialogs().empty());
     EXPECT_EQ(scripted.dialogs().back().objectName, "dlgPrinterSetup");

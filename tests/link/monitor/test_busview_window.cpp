@@ -3,24 +3,29 @@
 // dialogs, Pick message boxes and settings files.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTextBlock>
-#include <QPlainTextEdit>
 #include <cstring>
 
 #include "link/driver/frame.h"
 #include "link/driver/wendrel.h"
 #include "link/monitor/busview_window.h"
+#include "link/monitor/frame_view.h"
 #include "platform/ini.h"
+#include "platform/keyboard.h"
 #include "platform/scripted.h"
 #include "tests/link/control/hosted_control.h"
 #include "tests/support/sim_on_pipe.h"
@@ -61,54 +66,63 @@ struct WindowTest : ::testing::Test {
     void SetUp() override { ASSERT_TRUE(QDir::setCurrent(dir.path())); }
     void TearDown() override { QDir::setCurrent(previousDir); }
 
-    static QPlainTextEdit* text(BusviewWindow& w) { return w.findChild<QPlainTextEdit*>("txtFrames"); }
+    static FrameView* view(BusviewWindow& w) { return w.findChild<FrameView*>("txtFrames"); }
+    // What the view shows once it has taken in the rows that came.
+    static QString shown(BusviewWindow& w) {
+        view(w)->refresh();
+        return view(w)->plainText();
+    }
+    // Where `piece` first shows, from the oldest line.
+    static std::optional<FrameView::Position> positionOf(BusviewWindow& w, const QString& piece) {
+        view(w)->refresh();
+        const MonitorRows& rows = w.core().rows();
+        for (int64_t line = rows.firstLine(); line < rows.endLine(); ++line)
+            if (const int at = view(w)->lineText(line).indexOf(piece); at >= 0) return FrameView::Position{line, at};
+        return std::nullopt;
+    }
     static void trigger(BusviewWindow& w, const char* item) {
         QAction* a = w.action(item);
         ASSERT_NE(a, nullptr) << item;
         ASSERT_TRUE(a->isEnabled()) << item;
         a->trigger();
     }
-    // Colour of the first character of `piece` in the text area.
+    // Colour of the first character of `piece` in the view.
     static QColor colourOf(BusviewWindow& w, const QString& piece) {
-        QTextCursor c = text(w)->document()->find(piece);
-        if (c.isNull()) return {};
-        QTextCursor at(text(w)->document());
-        at.setPosition(c.selectionStart() + 1);
-        return at.charFormat().foreground().color();
+        const auto at = positionOf(w, piece);
+        return at ? view(w)->colourAt(*at) : QColor();
     }
 };
 
-TEST_F(WindowTest, FramesBecomeColouredLinesAndStoppedUnlocksSelection) {
+TEST_F(WindowTest, FramesBecomeColouredLinesAndStoppedEndsThem) {
     BusviewWindow w(target, -1);
     EXPECT_EQ(w.statusText(), " Driver not active!");
     EXPECT_EQ(w.windowTitle(), " Busview for HART");
     w.onFrameMessage(0, record(kRequest130));
     w.onFrameMessage(1, record(kReply130));
-    EXPECT_EQ(text(w)->toPlainText(), "STX>P|130|  0|A9\nACK<P|130|  5|  0 00      |02 0A FF|5F\n");
+    EXPECT_EQ(shown(w), "STX>P|130|  0|A9\nACK<P|130|  5|  0 00      |02 0A FF|5F\n");
     EXPECT_EQ(colourOf(w, "STX>P"), QColor(0, 0, 128));
     EXPECT_EQ(colourOf(w, "02 0A FF"), QColor(0, 0, 0));
     EXPECT_EQ(colourOf(w, "|A9"), QColor(0, 0, 255));
-    EXPECT_EQ(text(w)->textInteractionFlags(), Qt::NoTextInteraction);  // no selection while recording
 
     trigger(w, "mnuMonitorFrames");
     EXPECT_FALSE(w.action("mnuMonitorFrames")->isChecked());
-    EXPECT_TRUE(text(w)->textInteractionFlags() & Qt::TextSelectableByMouse);
-    EXPECT_TRUE(text(w)->toPlainText().endsWith("5F\n\n========*** Stopped ***========\n\n"));
+    EXPECT_TRUE(shown(w).endsWith("5F\n\n========*** Stopped ***========\n\n"));
     EXPECT_EQ(colourOf(w, "Stopped"), QColor(255, 0, 0));
     w.onFrameMessage(1, record(kReply130));  // dropped while stopped, and freed
-    EXPECT_TRUE(text(w)->toPlainText().endsWith("***========\n\n"));
+    EXPECT_TRUE(shown(w).endsWith("***========\n\n"));
 
     trigger(w, "mnuNew");  // recording again, on a clean page
     EXPECT_TRUE(w.core().recording());
-    EXPECT_EQ(text(w)->toPlainText(), "");
+    EXPECT_EQ(shown(w), "");
 }
 
-TEST_F(WindowTest, PickDecodesTheSelectionOnlyWhenStopped) {
+TEST_F(WindowTest, PickDecodesTheSelection) {
     BusviewWindow w(target, -1);
     w.onFrameMessage(1, record(kReply130));
     trigger(w, "mnuMonitorFrames");
-    text(w)->moveCursor(QTextCursor::Start);
-    ASSERT_TRUE(text(w)->find("02 0A FF"));
+    const auto at = positionOf(w, "02 0A FF");
+    ASSERT_TRUE(at);
+    view(w)->select(*at, {at->line, at->column + 8});
     trigger(w, "mnuPickInt8");
     trigger(w, "mnuPickInt16");
     trigger(w, "mnuLsbFirst");
@@ -174,7 +188,7 @@ TEST_F(WindowTest, ViewOptionsAreSavedAndReadInTheDirectoryOfOpening) {
         trigger(w, "mnuPreambles");
         trigger(w, "mnuWhiteBackground");
         EXPECT_TRUE(w.action("mnuPreambles")->isChecked());
-        EXPECT_EQ(text(w)->palette().color(QPalette::Base), QColor(255, 255, 255));
+        EXPECT_EQ(view(w)->palette().color(QPalette::Base), QColor(255, 255, 255));
         QDir::setCurrent(QDir::tempPath());  // the host moves on; the window keeps its directory
     }
     const QString settings = QDir(dir.path()).filePath("busvw.ini");
@@ -191,7 +205,7 @@ TEST_F(WindowTest, ViewOptionsAreSavedAndReadInTheDirectoryOfOpening) {
     QDir::setCurrent(dir.path());
     BusviewWindow w(target, -1);
     EXPECT_TRUE(w.action("mnuPreambles")->isChecked());
-    EXPECT_EQ(text(w)->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_EQ(view(w)->palette().color(QPalette::Base), QColor(255, 255, 255));
 }
 
 TEST_F(WindowTest, MenusCarryTheirEntries) {
@@ -201,12 +215,77 @@ TEST_F(WindowTest, MenusCarryTheirEntries) {
                              "mnuSendStop", "mnuSendCmd0", "mnuSendCmd3", "mnuSendCmd19", "mnuSendAnyCmd",
                              "mnuPickUnit", "mnuPickPackedASCII", "mnuPickString", "mnuPickInt32", "mnuPickHex32",
                              "mnuRunScript", "mnuPrintAll", "mnuPrintSelection", "mnuPrinterConfiguration", "mnuHelp",
-                             "mnuAbout"})
+                             "mnuAbout", "mnuCopy", "mnuSelectAll", "mnuFind", "mnuFindNext", "mnuFindPrevious"})
         EXPECT_NE(w.action(item), nullptr) << item;
     EXPECT_EQ(w.action("mnuSendCmd12")->text(), "Cmd 12");
     EXPECT_EQ(w.action("mnuAbout")->data().toInt(), 32831);
     trigger(w, "mnuHelp");
     EXPECT_EQ(scripted.helpRequests(), QStringList{"Fenwire"});
+}
+
+TEST_F(WindowTest, IsAFrameWithItsTitleToScreenReaders) {
+    BusviewWindow w(target, -1);
+    w.open();
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(&w);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen->role(), QAccessible::Window);
+    EXPECT_EQ(seen->text(QAccessible::Name), " Busview for HART");
+    EXPECT_TRUE(w.isWindow());
+    EXPECT_EQ(w.windowType(), Qt::Window);
+}
+
+TEST_F(WindowTest, OpensAtTwoThirdsOfTheScreenOverItsOpenerAndRemembersWhereItWas) {
+    QWidget opener;  // the main window, smaller than the screen and off its centre
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    opener.setGeometry(area.left() + area.width() / 8, area.top() + area.height() / 8, area.width() / 2,
+                       area.height() / 2);
+    opener.show();
+    opener.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&opener));
+    {
+        BusviewWindow w(target, -1);
+        w.open();
+        EXPECT_NEAR(w.width(), area.width() * 2 / 3, 2);
+        EXPECT_NEAR(w.height(), area.height() * 2 / 3, 2);
+        EXPECT_TRUE(w.frameGeometry().contains(opener.frameGeometry().center()));
+        EXPECT_TRUE(area.contains(w.geometry()));
+        w.setGeometry(area.left() + 30, area.top() + 40, 500, 300);
+        w.close();
+    }
+    const QString settings = QDir(dir.path()).filePath("busvw.ini");
+    EXPECT_EQ(platform::ini::readInt(settings, "Window", "Width", 0), 500);
+    EXPECT_EQ(platform::ini::readInt(settings, "Window", "Height", 0), 300);
+    {
+        BusviewWindow w(target, -1);
+        w.open();
+        EXPECT_EQ(w.geometry(), QRect(area.left() + 30, area.top() + 40, 500, 300));
+    }
+    // A place on no screen (a monitor since removed) is not used.
+    platform::ini::writeString(settings, "Window", "Left", "-20000");
+    BusviewWindow w(target, -1);
+    w.open();
+    EXPECT_TRUE(area.contains(w.geometry()));
+    EXPECT_NEAR(w.width(), area.width() * 2 / 3, 2);
+}
+
+TEST_F(WindowTest, MenusHaveMnemonicsNoneAlikeInOneMenu) {
+    BusviewWindow w(target, -1);
+    w.open();
+    auto* bar = w.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    std::function<void(const QList<QAction*>&)> check = [&check](const QList<QAction*>& entries) {
+        QSet<QChar> seen;
+        for (QAction* entry : entries) {
+            if (entry->isSeparator()) continue;
+            const QChar letter = platform::mnemonicOf(entry->text());
+            EXPECT_FALSE(letter.isNull()) << entry->text().toStdString();
+            EXPECT_FALSE(seen.contains(letter)) << entry->text().toStdString();
+            seen.insert(letter);
+            if (entry->menu()) check(entry->menu()->actions());
+        }
+    };
+    check(bar->actions());
+    EXPECT_EQ(platform::withoutMnemonic(w.action("mnuSendCmd12")->text()), "Cmd 12");
 }
 
 // ---- through the control, on the simulated meter ---------------------------
@@ -233,9 +312,9 @@ TEST_F(ControlBusviewTest, RecordsTheLineAndEndsWithBusviewEndWhenTheUserCloses)
     host.put("cDoCommand", 0);
     ASSERT_TRUE(host.waitIdle());
     host.pump(50);
-    const QString shown = text(*w)->toPlainText();
-    EXPECT_TRUE(shown.startsWith("STX>P|  0 Read Unique Identifier|  0|")) << shown.toStdString();
-    EXPECT_TRUE(shown.contains("\nACK<P|  0 Read Unique Identifier| ")) << shown.toStdString();
+    const QString lines = shown(*w);
+    EXPECT_TRUE(lines.startsWith("STX>P|  0 Read Unique Identifier|  0|")) << lines.toStdString();
+    EXPECT_TRUE(lines.contains("\nACK<P|  0 Read Unique Identifier| ")) << lines.toStdString();
 
     host.log.clear();
     trigger(*w, "mnuEnd");
