@@ -87,6 +87,9 @@ int main(int argc, char** argv) {
     write(corpus / "frame_parser", "noise-and-silence",
           std::vector<uint8_t>{12, 0, 0x00, 0x55, 0xFF, 0xFF, 0x82, 0x26} +
               wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 3));
+    // A gapless run of 0xFF far longer than any preamble count, then a frame.
+    write(corpus / "frame_parser", "long-preamble-run",
+          std::vector<uint8_t>{0, 0x80, 0x00, 0x40, 0} + wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 2));
     std::cout << written << " commands answered\n";
     return 0;
 }

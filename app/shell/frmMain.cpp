@@ -45,10 +45,13 @@ std::unique_ptr<QSettings> openSettings() {
 }
 constexpr char kComPortKey[] = "Settings/ComPort";
 
-// The stored port; port 1 when none is stored or the stored text is no port.
-uint8_t StoredComPort() {
+// The stored port's text as it stands in the settings; empty when none is stored.
+QString StoredComPortText() { return openSettings()->value(kComPortKey).toString(); }
+
+// The port a stored text names; port 1 when none is stored or the text is no port.
+uint8_t ComPortOf(const QString& stored) {
     bool ok = false;
-    const int port = openSettings()->value(kComPortKey).toString().trimmed().toInt(&ok);
+    const int port = stored.trimmed().toInt(&ok);
     return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
 }
 
@@ -108,14 +111,17 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     platform::applyEntryLook(*this);
     platform::prepareKeyboard(*this);
 
-    ComPort = StoredComPort();
+    storedComPort_ = StoredComPortText();
+    ComPort = ComPortOf(storedComPort_);
     portForm_ = new frmComPort(api, this);
     // The lamps follow the status byte of every reply, not only those of Update.
     connect(portForm_, &frmComPort::DeviceStatusReceived, this, &frmMain::UpdateStatusLeds);
 }
 
 frmMain::~frmMain() {
-    openSettings()->setValue(kComPortKey, QString::number(ComPort));
+    // Written only when it changed: the settings file is left alone (and
+    // quitting stays quick) when the port stayed what was stored.
+    if (QString::number(ComPort) != storedComPort_) openSettings()->setValue(kComPortKey, QString::number(ComPort));
     if (gMainWindow == this) gMainWindow = nullptr;
 }
 

@@ -133,6 +133,7 @@ private:
 
     std::unique_ptr<Ui::frmMain> ui;
     frmComPort* portForm_ = nullptr;  // a child of this window
+    QString storedComPort_;           // the port's text in the settings at start, to save only a change
     QTimer* tmrUpdateDisplay = nullptr;
     bool UpdateOK = false;
     bool flowProfilingEnabled_ = true;

@@ -149,13 +149,10 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
     PropertyTableSet read = set;
     read.viscosityCount = read.densityCount = read.gasColumns = read.gasRows = 0;
     LineReader in(lines);
-    bool anyKnownLine = false;
+    bool anyTableLine = false;
     for (; !in.atEnd(); in.skip()) {
         const QString key = in.key();
-        static const QStringList kFileKeys = {QStringLiteral("name"), QStringLiteral("revision"),
-                                              QStringLiteral("phase"), QStringLiteral("viscosity"),
-                                              QStringLiteral("density")};
-        anyKnownLine = anyKnownLine || kFileKeys.contains(key);
+        anyTableLine = anyTableLine || key == QStringLiteral("viscosity") || key == QStringLiteral("density");
         std::optional<QString> error;
         if (key == QStringLiteral("name")) {
             read.name = in.field(2);
@@ -176,8 +173,9 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
         }
         if (error) return error;
     }
-    // An empty or binary file would otherwise "import" as nothing, reported as a success.
-    if (!anyKnownLine) return QStringLiteral("It holds no name, revision, phase or table line.");
+    // An empty or binary file, or one with a name and no table, would
+    // otherwise "import" as empty tables, reported as a success.
+    if (!anyTableLine) return QStringLiteral("It holds no table line.");
     set = read;
     return std::nullopt;
 }

@@ -48,7 +48,7 @@ QStringList TableFileLines(const PropertyTableSet& set, const QString& shownName
 // revision and phase as the file gives them). Nothing is changed and the
 // reason, naming the line, is returned when the file declares more than 16
 // entries, has text where a number must stand, or ends inside a table; and a
-// reason when no line is one of the file's (an empty or binary file).
+// reason when no line starts a table (an empty or binary file, or a name alone).
 std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet& set);
 
 // A file's content as lines without their line ends (CR LF or LF); the
