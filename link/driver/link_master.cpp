@@ -138,6 +138,7 @@ void LinkMaster::setConfig(const DriverConfig& in) {
         c.rtsDelay = clampInt(c.rtsDelay, 0, 1000);
         c.masterType = c.masterType == 0 ? 0 : 1;
         c.replyTimeout = clampInt(c.replyTimeout, 0, 60000);
+        c.silenceEndsRequest = c.silenceEndsRequest == 0 ? 0 : 1;
         config_ = c;
     }
     transport_->interrupt();  // a new line rate applies before the next byte
@@ -412,6 +413,10 @@ void LinkMaster::runTransaction(const Pending& request) {
         postMonitor(wire, OriginSent, FrameError::None, cfg.preambles);
         auto parsed =
             awaitReply(frame, requestEnd + std::chrono::milliseconds(lineTiming.replyWaitMs), lineTiming);
+        if (!parsed && cfg.silenceEndsRequest) {
+            lastReply.reset();
+            break;  // nobody there: asking again only costs the line time
+        }
         if (!parsed || parsed->error != FrameError::None) {
             lastReply.reset();
             continue;  // nothing valid came back: try again

@@ -209,7 +209,7 @@ TEST_F(MainWindow, MenuTreeCaptions) {
         "Edit/In-Service", "  Enter Edit Mode", "  Put Meter In Service",
         "Save/Restore Configuration", "  Save Configuation", "  Restore Configuration",
         "  Restore Factory Configuration",
-        "Com Port", "About"};
+        "Com Port", "  Select Port", "  Find Devices", "About"};
     EXPECT_EQ(tree, expected);
 }
 

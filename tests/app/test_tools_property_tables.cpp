@@ -10,7 +10,7 @@
 
 #include "app/tools/file_dialogs.h"
 #include "app/tools/frmPropertyTables.h"
-#include "app/tools/property_tables.h"
+#include "app/reports/property_tables.h"
 #include "tests/app/test_forms_fixture.h"
 
 namespace {

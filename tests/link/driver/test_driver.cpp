@@ -174,6 +174,46 @@ TEST_F(DriverTest, BusyAndDamagedRepliesAreRetriedAndTheLastReplyDelivered) {
     EXPECT_EQ(done.lParam & 0xFFFF, 5);
 }
 
+// A loop scan's setting: an empty address costs one try, while a reply that was
+// heard but damaged or busy is still retried.
+TEST_F(DriverTest, SilenceEndsRequestGivesSilenceOneTryButRetriesWhatWasHeard) {
+    DriverConfig c;
+    HART_GetConfiguration(handle, &c);
+    EXPECT_EQ(c.silenceEndsRequest, 0);
+    c.silenceEndsRequest = 7;  // any nonzero value means on
+    HART_SetConfiguration(handle, &c);
+    HART_GetConfiguration(handle, &c);
+    EXPECT_EQ(c.silenceEndsRequest, 1);
+
+    size_t before = line.writeCount();
+    auto done = transact(shortRequest(0, 5));
+    EXPECT_EQ(line.writeCount() - before, 1u);
+    EXPECT_EQ(done.lParam & 0xFFFF, kNoDeviceResponse);
+
+    int calls = 0;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        ++calls;
+        const char* reply = calls == 1   ? "FF FF FF FF FF 06 80 01 07 00 00 11 42 C8 00 00 1C"  // bad checksum
+                            : calls == 2 ? kCmd1BusyReply
+                                         : kCmd1Reply;
+        return std::vector<Answer>{{hex(reply)}};
+    });
+    done = transact(shortRequest(1));
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(done.lParam & 0xFFFF, 5);
+
+    // Damaged once, then nothing: the silence after it ends the request.
+    calls = 0;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        return ++calls == 1 ? std::vector<Answer>{{hex("FF FF FF FF FF 06 80 01 07 00 00 11 42 C8 00 00 1C")}}
+                            : std::vector<Answer>{};
+    });
+    before = line.writeCount();
+    done = transact(shortRequest(1));
+    EXPECT_EQ(line.writeCount() - before, 2u);
+    EXPECT_EQ(done.lParam & 0xFFFF, kNoDeviceResponse);
+}
+
 TEST_F(DriverTest, FramesNotMeantForThisRequestAreDropped) {
     setRetries(0);
     for (const char* stranger : {
