@@ -64,6 +64,17 @@ int main(int argc, char** argv) {
               hartip::sessionInitiateRequest(1, hartip::kPrimaryMaster, 60000) +
                   hartip::passThroughRequest(2, withoutPreambles(request)) +
                   hartip::response(passThrough, 0, withoutPreambles(*reply)));
+        // The same as datagrams to the server (peer byte, length byte, bytes): a session's
+        // request, the same from a peer without session, a keep-alive and the close.
+        const auto datagram = [](uint8_t peer, const std::vector<uint8_t>& bytes) {
+            return std::vector<uint8_t>{peer, static_cast<uint8_t>(bytes.size())} + bytes;
+        };
+        const auto passThroughBytes = hartip::passThroughRequest(2, withoutPreambles(request));
+        if (passThroughBytes.size() <= 255)
+            write(corpus / "hartip_server", name,
+                  datagram(0, hartip::sessionInitiateRequest(1, hartip::kPrimaryMaster, 60000)) +
+                      datagram(0, passThroughBytes) + datagram(1, passThroughBytes) +
+                      datagram(0, hartip::keepAliveRequest(3)) + datagram(0, hartip::sessionCloseRequest(4)));
         write(corpus / "read_hart", name, commandByte + std::vector<uint8_t>{static_cast<uint8_t>(payload.size())} + payload);
         ++written;
     }

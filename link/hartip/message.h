@@ -59,6 +59,10 @@ inline constexpr uint8_t kTooFewDataBytes = 5;       // a body shorter than its 
 inline constexpr uint8_t kSetToNearest = 8;          // warning: the inactivity time-out granted differs from the one asked
 inline constexpr uint8_t kAllSessionsInUse = 15;
 inline constexpr uint8_t kNotImplemented = 64;       // an unknown message id
+// A pass-through response without frame: the server had no valid reply from
+// the device (silent through the retries, or the line to it is lost or down).
+// The communication-error bit of a HART response code with no flag beside it.
+inline constexpr uint8_t kNoDeviceResponse = 0x80;
 }  // namespace status
 
 struct Header {

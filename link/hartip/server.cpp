@@ -53,7 +53,8 @@ struct Server::Impl {
         std::vector<uint8_t> inbox;  // TCP bytes not yet a whole message
         uint16_t publishSequence = 0;
     };
-    static constexpr uint64_t kEveryClient = 0;  // an Outgoing to every session: a burst frame to publish
+    static constexpr uint64_t kEveryClient = 0;
+    static constexpr size_t kSpareConnections = 8;  // TCP connections beyond the sessions, not yet initiated  // an Outgoing to every session: a burst frame to publish
     struct Outgoing {
         Clock::time_point due;
         uint64_t client;
@@ -68,6 +69,7 @@ struct Server::Impl {
     int wakeFd = -1;
     std::thread thread;
     std::atomic<bool> stopping{false};
+    Clock::time_point acceptPausedUntil{};
 
     mutable std::mutex mutex;  // guards the two below; the rest is the thread's
     std::multimap<Clock::time_point, Outgoing> outgoing;
@@ -75,6 +77,13 @@ struct Server::Impl {
 
     std::map<uint64_t, Client> clients;
     uint64_t nextClientId = 1;
+
+    // Without sockets (answerDatagrams): what would be sent, and to whom.
+    struct Captured {
+        sockaddr_storage peer;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<Captured>* captured = nullptr;
 
     ~Impl() {
         for (auto& [id, c] : clients)
@@ -110,6 +119,10 @@ struct Server::Impl {
 
     // Sends on the thread; false when a TCP connection broke (it is then dropped).
     bool send(Client& c, const std::vector<uint8_t>& bytes) {
+        if (captured) {
+            captured->push_back({c.peer, bytes});
+            return true;
+        }
         if (c.fd < 0) {
             ::sendto(socketFd, bytes.data(), bytes.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&c.peer),
                      c.peerLen);
@@ -223,7 +236,11 @@ struct Server::Impl {
         const ssize_t n =
             ::recvfrom(socketFd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&peer), &peerLen);
         if (n < 0) return;
-        const size_t count = static_cast<size_t>(n);
+        takeDatagram(peer, peerLen, buffer, static_cast<size_t>(n));
+    }
+
+    // One datagram from a peer: every answer to it goes back to that peer.
+    void takeDatagram(const sockaddr_storage& peer, socklen_t peerLen, const uint8_t* buffer, size_t count) {
         Client* client = nullptr;
         for (auto& [id, c] : clients)
             if (samePeer(c.peer, c.peerLen, peer, peerLen)) client = &c;
@@ -259,7 +276,21 @@ struct Server::Impl {
         sockaddr_storage peer{};
         socklen_t peerLen = sizeof peer;
         const int fd = ::accept4(socketFd, reinterpret_cast<sockaddr*>(&peer), &peerLen, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) return;
+        if (fd < 0) {
+            // Out of descriptors: the listener stays readable, so wait a moment
+            // instead of spinning on it; a dropped connection frees one.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                acceptPausedUntil = Clock::now() + std::chrono::milliseconds(100);
+            return;
+        }
+        // A flood of connections that never initiate a session cannot crowd
+        // out the clients that do: beyond the sessions and a few spare
+        // connections, a new one is closed at once.
+        if (clients.size() >= options.maxSessions + kSpareConnections) {
+            log("connection from " + peerText(peer, peerLen) + " refused: too many connections");
+            ::close(fd);
+            return;
+        }
         const int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         Client c;
@@ -344,6 +375,7 @@ struct Server::Impl {
         for (const auto& [id, c] : clients)
             next = std::min(next, c.lastHeard + std::chrono::milliseconds(c.initiated ? c.inactivityMs
                                                                                      : options.connectionGraceMs));
+        if (acceptPausedUntil > now) next = std::min(next, acceptPausedUntil);
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count();
         return static_cast<int>(std::clamp<long long>(ms + 1, 0, 1000));
     }
@@ -352,7 +384,8 @@ struct Server::Impl {
         std::vector<pollfd> fds;
         std::vector<uint64_t> owners;
         while (!stopping) {
-            fds.assign({{wakeFd, POLLIN, 0}, {socketFd, POLLIN, 0}});
+            const bool listening = !endpoint.tcp || Clock::now() >= acceptPausedUntil;
+            fds.assign({{wakeFd, POLLIN, 0}, {listening ? socketFd : -1, POLLIN, 0}});
             owners.assign(2, 0);
             for (const auto& [id, c] : clients) {
                 if (c.fd < 0) continue;
@@ -462,6 +495,13 @@ void Server::reject(const PassThroughRequest& request, uint8_t st) {
     impl_->queue(request.session, nak(h, st), 0);
 }
 
+void Server::respondWithout(const PassThroughRequest& request, uint8_t st) {
+    Header h;
+    h.id = MessageId::PassThrough;
+    h.sequence = request.sequence;
+    impl_->queue(request.session, response(h, st), 0);
+}
+
 void Server::publish(std::vector<uint8_t> burstFrame) {
     // Each session numbers its publish messages; the thread builds them.
     impl_->queue(Impl::kEveryClient, std::move(burstFrame), 0);
@@ -470,6 +510,33 @@ void Server::publish(std::vector<uint8_t> burstFrame) {
 size_t Server::sessionCount() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->sessions;
+}
+
+std::vector<DatagramAnswer> answerDatagrams(const std::vector<Datagram>& datagrams, const ServerOptions& options,
+                                            const Server::RequestHandler& handler) {
+    Server::Impl impl;
+    impl.endpoint.host = "127.0.0.1";
+    impl.options = options;
+    impl.handler = handler;
+    std::vector<Server::Impl::Captured> sent;
+    impl.captured = &sent;
+    std::vector<DatagramAnswer> answers;
+    for (size_t i = 0; i < datagrams.size(); ++i) {
+        const Datagram& d = datagrams[i];
+        // Peer n is 127.0.0.1 port 40000 + n: distinct peers, distinct sessions.
+        sockaddr_storage peer{};
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&peer);
+        v4->sin_family = AF_INET;
+        v4->sin_port = htons(static_cast<uint16_t>(40000 + d.peer));
+        v4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        impl.takeDatagram(peer, sizeof(sockaddr_in), d.bytes.data(), d.bytes.size());
+        for (auto& c : sent) {
+            const auto port = ntohs(reinterpret_cast<const sockaddr_in*>(&c.peer)->sin_port);
+            answers.push_back({i, static_cast<uint8_t>(port - 40000), std::move(c.bytes)});
+        }
+        sent.clear();
+    }
+    return answers;
 }
 
 }  // namespace hartip

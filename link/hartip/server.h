@@ -38,6 +38,16 @@ struct ServerOptions {
     uint32_t connectionGraceMs = 10000;     // a TCP connection without a session is dropped after this
 };
 
+struct Datagram {
+    uint8_t peer = 0;  // peers are told apart by this number
+    std::vector<uint8_t> bytes;
+};
+struct DatagramAnswer {
+    size_t datagram = 0;  // the index of the datagram answered
+    uint8_t peer = 0;
+    std::vector<uint8_t> bytes;
+};
+
 class Server {
 public:
     using RequestHandler = std::function<void(const PassThroughRequest&)>;
@@ -61,6 +71,9 @@ public:
     void respond(const PassThroughRequest& request, std::vector<uint8_t> replyFrame, int delayMs = 0);
     // Answers it with a NAK carrying `status` (the frame was no request).
     void reject(const PassThroughRequest& request, uint8_t status);
+    // Answers it with a pass-through response that carries no frame, only
+    // `status` (status::kNoDeviceResponse: the device gave no reply).
+    void respondWithout(const PassThroughRequest& request, uint8_t status);
     // Sends a burst frame to every session as a publish message. Thread-safe.
     void publish(std::vector<uint8_t> burstFrame);
     // Sessions open now. Thread-safe.
@@ -70,6 +83,16 @@ private:
     struct Impl;
     explicit Server(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+    friend std::vector<DatagramAnswer> answerDatagrams(const std::vector<Datagram>&, const ServerOptions&,
+                                                       const RequestHandler&);
 };
+
+// The UDP server's message handling without sockets, threads or clock: the
+// datagrams are taken in turn, each from one of a few peers, by one server's
+// sessions, and what the server sends back is returned in order. Pass-through
+// requests reach `handler`, whose answers (through a Server) are not part of
+// this. For tests and the fuzz target.
+std::vector<DatagramAnswer> answerDatagrams(const std::vector<Datagram>& datagrams, const ServerOptions& options,
+                                            const Server::RequestHandler& handler = {});
 
 }  // namespace hartip

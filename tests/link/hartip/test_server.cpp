@@ -268,6 +268,63 @@ TEST_P(HartIpServer, StoppingTellsEveryClient) {
 INSTANTIATE_TEST_SUITE_P(Transports, HartIpServer, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Tcp" : "Udp"; });
 
+TEST(HartIpServerFlood, ConnectionsThatNeverInitiateCannotCrowdOutASession) {
+    ServerOptions options;
+    options.maxSessions = 1;
+    Endpoint e{true, "127.0.0.1", 0};
+    std::string error;
+    auto server = Server::start(e, {}, &error, options);
+    ASSERT_TRUE(server) << error;
+    RawHartIpClient session(server->endpoint());
+    session.send(sessionInitiateRequest(1, kPrimaryMaster, 30000));
+    ASSERT_TRUE(session.receive());
+    // Far more idle connections than the server keeps: the surplus is closed at once.
+    std::vector<std::unique_ptr<RawHartIpClient>> flood;
+    for (int i = 0; i < 24; ++i) flood.push_back(std::make_unique<RawHartIpClient>(server->endpoint()));
+    int closed = 0;
+    for (auto& c : flood) {
+        c->receive(50);
+        closed += c->closed() ? 1 : 0;
+    }
+    EXPECT_EQ(closed, 24 - 8);  // eight spare connections beside the session
+    session.send(keepAliveRequest(2));
+    const auto m = session.receive();
+    ASSERT_TRUE(m);
+    EXPECT_TRUE(m->is(MessageType::Response, MessageId::KeepAlive));
+}
+
+TEST(HartIpServerWithoutSockets, EachDatagramIsAnsweredToItsSenderOrHandedOn) {
+    std::vector<PassThroughRequest> handled;
+    ServerOptions options;
+    options.maxSessions = 1;
+    const auto answers = answerDatagrams(
+        {
+            {0, sessionInitiateRequest(1, kPrimaryMaster, 30000)},
+            {1, sessionInitiateRequest(1, kPrimaryMaster, 30000)},  // beyond the limit
+            {0, passThroughRequest(2, kRequest)},                    // handed on
+            {1, passThroughRequest(2, kRequest)},                    // no session
+            {0, Bytes("01 00 03 00 00 03 00 09")},                   // cut short
+            {0, sessionCloseRequest(4)},
+        },
+        options, [&](const PassThroughRequest& r) { handled.push_back(r); });
+    ASSERT_EQ(answers.size(), 5u);
+    const std::vector<std::pair<size_t, const char*>> expected = {
+        {0, "01 01 00 00 00 01 00 0D 01 00 00 75 30"},
+        {1, "01 03 00 00 00 01 00 09 02"},
+        {3, "01 03 03 00 00 02 00 09 00"},
+        {4, "01 0F 03 05 00 03 00 08"},
+        {5, "01 01 01 00 00 04 00 08"},
+    };
+    for (size_t i = 0; i < answers.size(); ++i) {
+        EXPECT_EQ(answers[i].datagram, expected[i].first);
+        EXPECT_EQ(answers[i].peer, expected[i].first == 1 || expected[i].first == 3 ? 1 : 0);
+        EXPECT_EQ(wendrel::toHex(answers[i].bytes), expected[i].second) << i;
+    }
+    ASSERT_EQ(handled.size(), 1u);
+    EXPECT_EQ(handled[0].sequence, 2);
+    EXPECT_EQ(handled[0].frame, kRequest);
+}
+
 TEST(HartIpServerStart, APortInUseIsRefusedWithTheReason) {
     Endpoint e;
     e.tcp = true;
