@@ -71,7 +71,9 @@ QStringList helpDirectories() {
     const QString fromEnvironment = qEnvironmentVariable("CORVANE_HELP_DIR");
     if (!fromEnvironment.isEmpty()) dirs << fromEnvironment;
     const QString appDir = QCoreApplication::applicationDirPath();
-    dirs << appDir + "/help" << appDir + "/../share/corvane/help";
+    // help/ beside the program in the build folder; the installed program's
+    // data folder relative to it (where the package puts the page).
+    dirs << appDir + "/help" << appDir + "/" + QStringLiteral(CORVANE_INSTALLED_HELP_DIR);
     return dirs;
 }
 

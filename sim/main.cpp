@@ -60,7 +60,8 @@ void usage(FILE* to) {
                  "  --noise P           probability of noise bytes before a reply\n"
                  "  --burst             start in burst mode\n"
                  "  --seed N            seed of the fault draws (default 1)\n"
-                 "  --help              show this text\n",
+                 "  --help              show this text\n"
+                 "  --version           show the version\n",
                  kProgram);
 }
 
@@ -81,7 +82,8 @@ bool parseProbability(const char* text, double& out) {
     return true;
 }
 
-// Returns 0 to run, otherwise the exit status.
+// Returns 0 to run, 1 when --help or --version was answered (the program
+// then exits with 0), otherwise the exit status.
 int parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -96,6 +98,10 @@ int parseOptions(int argc, char** argv, Options& o) {
         };
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
+            return 1;
+        }
+        if (arg == "--version") {
+            std::printf("%s %s\n", kProgram, CORVANE_VERSION);
             return 1;
         }
         if (arg == "--pace") { o.pace = true; continue; }

@@ -1,6 +1,7 @@
 // corvane-hart: the HART interface utility for the Corvane vortex flow meter.
 //
 //   corvane-hart [--sim [PROFILE]] [--screenshot FILE [--form DIALOG]]
+//   corvane-hart --help | --version
 //
 // --sim starts corvane-meter-sim (from beside this program) on a
 // pseudo-terminal and makes it COM 1, optionally loading a profile file.
@@ -18,7 +19,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <fcntl.h>
 #include <unistd.h>
@@ -41,10 +44,35 @@ struct Options {
 
 constexpr int kScreenshotTimeoutMs = 60000;
 
+constexpr char kUsageLine[] = "usage: corvane-hart [--sim [PROFILE]] [--screenshot FILE [--form DIALOG]]\n";
+constexpr char kHelp[] =
+    "The HART interface utility for Corvane vortex flow meters.\n\n"
+    "  --sim [PROFILE]     start the simulated meter (corvane-meter-sim beside this\n"
+    "                      program) on a pseudo-terminal as COM 1, with a profile file\n"
+    "  --screenshot FILE   connect, save the main window as a PNG and exit\n"
+    "  --form DIALOG       with --screenshot: open that dialog and save it instead\n"
+    "  --help              show this text\n"
+    "  --version           show the version\n";
+
 int usage(const QString& why) {
-    std::fprintf(stderr, "corvane-hart: %s\nusage: corvane-hart [--sim [PROFILE]] [--screenshot FILE [--form DIALOG]]\n",
-                 why.toLocal8Bit().constData());
+    std::fprintf(stderr, "corvane-hart: %s\n%s", why.toLocal8Bit().constData(), kUsageLine);
     return 2;
+}
+
+// --help and --version are answered before the window system is opened, so
+// they work without a display.
+std::optional<int> answerInformationOption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("corvane-hart %s\n", CORVANE_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("%s%s", kUsageLine, kHelp);
+            return 0;
+        }
+    }
+    return std::nullopt;
 }
 
 // False with a reason in `error` on a bad command line.
@@ -157,6 +185,7 @@ void closeWindowsOnTerminationSignal(QWidget* mainWindow) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = answerInformationOption(argc, argv)) return *status;
     QApplication application(argc, argv);
     catchTerminationSignals();
     app::SetApplicationTitle();

@@ -1,6 +1,8 @@
 // Loading the link control into a C++ host by its ProgID: the library is
 // found through the registration record, else as libfenwire.so beside the
-// running program, and its entry points are resolved into FenwireApi.
+// running program, else through the program's run path (an installed
+// program keeps it in a library folder of its own), and its entry points are
+// resolved into FenwireApi.
 // Header-only: the host links the platform layer (for the INI reader) and
 // libdl, not libfenwire.so.
 #pragma once
@@ -61,7 +63,9 @@ inline std::string runningProgramPath() {
 }
 
 // Where the library is tried, in order: the registered path, then
-// libfenwire.so in the program's directory; no path twice.
+// libfenwire.so in the program's directory, then the bare name, which dlopen
+// looks up in the run path of the program calling it (this header is compiled
+// into the host); no path twice.
 inline std::vector<std::string> libraryCandidates(const std::optional<std::string>& registered,
                                                   const std::string& programPath) {
     std::vector<std::string> candidates;
@@ -72,6 +76,7 @@ inline std::vector<std::string> libraryCandidates(const std::optional<std::strin
         if (std::find(candidates.begin(), candidates.end(), beside) == candidates.end())
             candidates.push_back(std::move(beside));
     }
+    candidates.push_back(kFenwireLibraryName);
     return candidates;
 }
 
@@ -79,13 +84,15 @@ inline std::vector<std::string> libraryCandidates(const std::optional<std::strin
 // objects and static state made by it may outlive this object.
 class FenwireLibrary {
 public:
-    // Loads the library registered for `progid`, falling back to the one beside the program.
+    // Loads the library registered for `progid`, falling back to the one beside
+    // the program, then to the one in its run path.
     bool load(const std::string& progid = kControlProgId) {
         const auto registered = registeredLibraryPath(progid);
         if (loadFrom(libraryCandidates(registered, runningProgramPath()))) return true;
         error_ = progid + (registered ? " is registered, but" : " is not registered, and") +
                  " the link control could not be loaded: " + error_ +
-                 " (register it with DllRegisterServer, or place " + kFenwireLibraryName + " beside the program)";
+                 " (register it with DllRegisterServer, or place " + kFenwireLibraryName +
+                 " beside the program or in its run path)";
         return false;
     }
 

@@ -285,14 +285,14 @@ TEST(RegistryPath, FollowsTheOverrideThenTheConfigurationDirectories) {
     EXPECT_EQ(registryFilePath(), "/home/op/.config/corvane/registry.ini");
 }
 
-TEST(FenwireLoader, TriesTheRegisteredLibraryThenTheOneBesideTheProgram) {
+TEST(FenwireLoader, TriesTheRegisteredLibraryThenTheOneBesideTheProgramThenTheRunPath) {
     EXPECT_EQ(libraryCandidates(std::string("/opt/lib/libfenwire.so"), "/usr/bin/utility"),
-              std::vector<std::string>({"/opt/lib/libfenwire.so", "/usr/bin/libfenwire.so"}));
+              std::vector<std::string>({"/opt/lib/libfenwire.so", "/usr/bin/libfenwire.so", "libfenwire.so"}));
     EXPECT_EQ(libraryCandidates(std::nullopt, "/usr/bin/utility"),
-              std::vector<std::string>({"/usr/bin/libfenwire.so"}));
+              std::vector<std::string>({"/usr/bin/libfenwire.so", "libfenwire.so"}));
     EXPECT_EQ(libraryCandidates(std::string("/usr/bin/libfenwire.so"), "/usr/bin/utility"),
-              std::vector<std::string>({"/usr/bin/libfenwire.so"}));
-    EXPECT_EQ(libraryCandidates(std::nullopt, ""), std::vector<std::string>());
+              std::vector<std::string>({"/usr/bin/libfenwire.so", "libfenwire.so"}));
+    EXPECT_EQ(libraryCandidates(std::nullopt, ""), std::vector<std::string>({"libfenwire.so"}));
 }
 
 TEST(FenwireLoaderErrors, ReportEveryPlaceTried) {
