@@ -9,6 +9,7 @@
 
 #include "link/driver/frame.h"
 #include "link/hartip/message.h"
+#include "link/monitor/capture.h"
 #include "sim/meter.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +66,13 @@ int main(int argc, char** argv) {
                   hartip::passThroughRequest(2, withoutPreambles(request)) +
                   hartip::response(passThrough, 0, withoutPreambles(*reply)));
         write(corpus / "read_hart", name, commandByte + std::vector<uint8_t>{static_cast<uint8_t>(payload.size())} + payload);
+        // A capture of the request and its reply, as the bus monitor saves it.
+        const auto text = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+        const fenwire::Capture capture{fenwire::CaptureApplication(),
+                                       {{1700000000000000, text(requestBytes), {}, "COM 1"},
+                                        {1700000000037000, text(replyBytes), {}, "COM 1"}}};
+        const std::string file = fenwire::EncodeCapture(capture);
+        write(corpus / "capture", name, std::vector<uint8_t>(file.begin(), file.end()));
         ++written;
     }
     // A long-address request and a line with noise and a silence inside a frame.
