@@ -84,6 +84,24 @@ int main(int argc, char** argv) {
     write(corpus / "frame_parser", "noise-and-silence",
           std::vector<uint8_t>{12, 0, 0x00, 0x55, 0xFF, 0xFF, 0x82, 0x26} +
               wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 3));
+    // A capture of faults: a bad checksum, a request left unanswered, a burst
+    // frame, noise and a frame cut short, each with the words the monitor gives it.
+    const auto bytesOf = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    std::string badChecksum = bytesOf(wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 5));
+    badChecksum.back() = static_cast<char>(badChecksum.back() ^ 1);
+    const std::string request = bytesOf(wendrel::encodeFrame(wendrel::makeRequestShort(0, 2, {}), 5));
+    std::string burst = bytesOf(wendrel::encodeFrame(*meter.handle(wendrel::makeRequestShort(0, 3, {})), 5));
+    burst[5] = 0x01;  // BACK
+    const fenwire::Capture faults{
+        fenwire::CaptureApplication(),
+        {{1700000000000000, badChecksum, {"Checksum error: frame says 03, bytes give 02"}, "COM 2"},
+         {1700000000300000, request, {}, "COM 2"},
+         {1700000000600000, request, {"The previous request got no reply", "Device not present!"}, "COM 2"},
+         {1700000000900000, burst, {}, "COM 2"},
+         {1700000001200000, "\xFF\xFF\x55\x00", {"No frame: no valid delimiter after the preambles"}, ""},
+         {1700000001500000, request.substr(0, 8), {"Frame cut short: the line fell silent inside it"}, ""}}};
+    const std::string faultFile = fenwire::EncodeCapture(faults);
+    write(corpus / "capture", "faults", std::vector<uint8_t>(faultFile.begin(), faultFile.end()));
     std::cout << written << " commands answered\n";
     return 0;
 }

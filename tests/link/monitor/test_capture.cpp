@@ -144,11 +144,17 @@ TEST(Capture, TsharkDecodesEveryFrameAsHartIpPassThrough) {
         EXPECT_EQ(r[1], request ? "127.0.0.2" : "127.0.0.1");
         EXPECT_EQ(request ? r[3] : r[2], "5094");
         // Replies carry their request's sequence number.
-        if (request) lastRequestSequence = r[6];
-        else if (r[4] == "1") EXPECT_EQ(r[6], lastRequestSequence);
-        else EXPECT_EQ(r[4], "2");  // publish
+        if (request) {
+            lastRequestSequence = r[6];
+        } else if (r[4] == "1") {
+            EXPECT_EQ(r[6], lastRequestSequence);
+        } else {
+            EXPECT_EQ(r[4], "2");  // publish
+        }
         if (r[4] == "2") ++bursts;
-        if (frames[i].command >= 0 && !cutOrNoise) EXPECT_EQ(r[7], std::to_string(frames[i].command));
+        if (frames[i].command >= 0 && !cutOrNoise) {
+            EXPECT_EQ(r[7], std::to_string(frames[i].command));
+        }
         // Time to the microsecond.
         const int64_t us = f.timeUs;
         char expected[40];
@@ -281,8 +287,8 @@ TEST(Capture, RefusesWhatIsNotAWholeCaptureOfOurs) {
     Capture capture = Monitored().capture();
     capture.frames.resize(6);
     const std::string good = EncodeCapture(capture);
-    const size_t header = 28 + 20;  // section header with the application option, interface block
-    EXPECT_EQ(good.substr(0, 4), std::string("\x0A\x0D\x0D\x0A", 4));
+    const size_t sectionHeader = static_cast<uint8_t>(good[4]);  // its length, below 256
+    const size_t header = sectionHeader + 20;                    // and the interface block
 
     EXPECT_EQ(refusal(""), "x.pcapng is not a pcapng capture.");
     EXPECT_EQ(refusal("Busview frame file\r\n"), "x.pcapng is not a pcapng capture.");
@@ -314,7 +320,7 @@ TEST(Capture, RefusesWhatIsNotAWholeCaptureOfOurs) {
     // Well-formed, but not what this program writes: refused rather than
     // shown in part or written back differently.
     s = good;
-    s[header - 12] = 1;  // link type Ethernet
+    s[sectionHeader + 8] = 1;  // link type Ethernet
     EXPECT_NE(refusal(s).find("not saved by this program"), std::string::npos);
     s = good;
     s[firstPacket + 28 + 20 + 8 + 5] ^= 0x40;  // the request's HART-IP sequence number
