@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -14,6 +15,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "platform/keyboard.h"
 #include "platform/printing.h"
 
 namespace platform {
@@ -77,6 +79,25 @@ QStringList helpDirectories() {
     return dirs;
 }
 
+// Escape, or the window's close button, closes a message box with no button
+// clicked, when `active`.
+class EscapeDismisses final : public QObject {
+public:
+    EscapeDismisses(QMessageBox& box, bool active) : box_(box) {
+        if (active) box.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool escape = event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+        if (watched != &box_ || (!escape && event->type() != QEvent::Close)) return false;
+        box_.done(0);
+        return true;
+    }
+
+private:
+    QMessageBox& box_;
+};
+
 class QtBackend final : public Backend {
 public:
     int messageBox(const MessageBoxRequest& request) override {
@@ -90,13 +111,17 @@ public:
             pressed.append({button, answer});
         }
         box.setDefaultButton(pressed.value(request.defaultButton, pressed.first()).first);
+        addMnemonics(box);
         // Escape gives Cancel where there is one, else the only button.
         for (const auto& [button, answer] : pressed)
             if (answer == vbCancel || answers.size() == 1) box.setEscapeButton(button);
+        // A question without Cancel (Yes or No) is closed by Escape without an
+        // answer, rather than with one that would do something.
+        EscapeDismisses dismisses(box, answers.size() > 1 && !answers.contains(vbCancel));
         box.exec();
         for (const auto& [button, answer] : pressed)
             if (box.clickedButton() == button) return answer;
-        return answers.contains(vbCancel) ? vbCancel : answers.first();
+        return answers.size() == 1 ? answers.first() : vbCancel;
     }
 
     int showModal(QDialog& dialog) override { return dialog.exec(); }
@@ -251,12 +276,14 @@ void applyEntryLook(QWidget& form) {
 
 int showModal(QDialog& dialog) {
     applyEntryLook(dialog);
+    prepareKeyboard(dialog);
     BusyPointerPause pause;
     return backend().showModal(dialog);
 }
 
 void showModeless(QWidget& window) {
     applyEntryLook(window);
+    prepareKeyboard(window);
     backend().showModeless(window);
 }
 void DoEvents() { backend().processEvents(); }

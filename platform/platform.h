@@ -140,6 +140,9 @@ QString applicationTitle();
 void setApplicationTitle(const QString& title);
 
 // Shows a modal message box and returns the button pressed (vbOK ...).
+// Escape gives the answer that does nothing: Cancel where the box has it, the
+// only button of a one-button box, and vbCancel for a question without
+// Cancel (Yes/No), so that neither of its answers is taken.
 // `buttons` may also carry the icon and default-button bits, as the classic
 // style value does;
 // an empty title shows the application title.
@@ -152,7 +155,8 @@ void showModeless(QWidget& window);
 
 // Read-only boxes of `form` take the window's background, so they do not
 // look editable, and password boxes mask with "*". showModal and
-// showModeless do this for every form; a main window calls it itself.
+// showModeless do this, and prepareKeyboard (keyboard.h), for every form; a
+// main window calls both itself.
 void applyEntryLook(QWidget& form);
 
 // Processes pending events and returns.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes a screenshot of each configuration dialog opened on the simulated
-# meter, under a virtual X server: docs/<dialog>.png. BUILD_DIR as for build.sh.
+# Takes a screenshot of each configuration dialog, and of the diagnostics and
+# configuration report windows after a Read, opened on the simulated meter,
+# under a virtual X server: docs/<dialog>.png. BUILD_DIR as for build.sh.
 # The gas insertion meter has every option (sensors, display, totalizer); the
 # totalizer settings need software revision 18, which the steam meter has.
 set -euo pipefail
@@ -21,4 +22,4 @@ shoot() {  # profile dialog...
 shoot gas_insertion frmDampingValue frmKFactor frmPipeID frmLowFlowCutoff frmAnalogRangeValues frmPrimaryVariable \
   frmHARTInterface frmBurstMode frmLCDDisplay frmAlarmSelection frmPulseOutput \
   frmProcessTemperature frmProcessPressure frmDensityAndViscosity frmStandardFlow
-shoot steam frmTotalizerSettings
+shoot steam frmTotalizerSettings frmDiagnostics frmConfigReport

@@ -20,10 +20,8 @@ void ConfigurationForm::Open() {
     auto button = [this](const char* name) { return findChild<QPushButton*>(QString::fromLatin1(name)); };
     if (QPushButton* read = button("btnRead"))
         connect(read, &QPushButton::clicked, this, &ConfigurationForm::btnRead_Click);
-    if (QPushButton* write = button("btnWrite")) {
+    if (QPushButton* write = button("btnWrite"))
         connect(write, &QPushButton::clicked, this, &ConfigurationForm::btnWrite_Click);
-        write->setDefault(true);
-    }
     if (QPushButton* close = button("btnCancel"))
         connect(close, &QPushButton::clicked, this, &ConfigurationForm::btnCancel_Click);
 

@@ -20,8 +20,8 @@ protected:
     enum class AfterWrite { ReadBack, KeepEntries };
     explicit ConfigurationForm(QWidget* parent, AfterWrite afterWrite = AfterWrite::ReadBack);
 
-    // Wires Read, Write and Close (found by name), makes Write the button
-    // Enter presses, and reads once. The derived constructor calls it last,
+    // Wires Read, Write and Close (found by name) and reads once. Enter
+    // never presses Write (platform/keyboard.h): Close is the default. The derived constructor calls it last,
     // after setupUi, so the routines below are its own. Before Connect it
     // reads the meter's mode and options first, so that what the dialog
     // decides on them is the meter's; when the opening read does not get

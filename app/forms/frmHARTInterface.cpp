@@ -10,6 +10,7 @@
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "ui_frmHARTInterface.h"
+#include "platform/fit.h"
 
 namespace app {
 
@@ -51,6 +52,10 @@ frmHARTInterface::frmHARTInterface(QWidget* parent)
     for (int preambles = kFewestPreambles; preambles <= kMostPreambles; ++preambles)
         ui->cmbNumberOfPreambles->addItem(QString::number(preambles), preambles);
     ui->cmbNumberOfPreambles->setCurrentIndex(-1);  // until a read finds the meter's count
+    // Packed texts at their full length.
+    platform::fitToText(*ui->txtMessage, platform::longestPackedText(32));
+    platform::fitToText(*ui->txtDescriptor, platform::longestPackedText(16));
+    platform::fitToText(*ui->txtTag, platform::longestPackedText(8));
     Open();
 }
 

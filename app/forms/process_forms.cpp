@@ -13,6 +13,7 @@
 #include "ui_frmProcessPressure.h"
 #include "ui_frmProcessTemperature.h"
 #include "ui_frmStandardFlow.h"
+#include "platform/fit.h"
 
 namespace app {
 
@@ -210,6 +211,7 @@ frmDensityAndViscosity::frmDensityAndViscosity(QWidget* parent)
     rdoDensityAndViscositySource.emplace(*this, "rdoDensityAndViscositySource");
     rdoDensityAndViscositySource->OnSelectionChanged([this](int source) { EnableUserDefinedFor(source); });
     EnableUserDefinedFor(rdoDensityAndViscositySource->Selected());
+    platform::fitToText(*ui->txtPropertyTableName, platform::longestPackedText(24));
     Open();
 }
 

@@ -11,6 +11,7 @@
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
 #include "app/shell/frmComPort.h"
+#include "platform/keyboard.h"
 #include "platform/platform.h"
 #include "ui_frmMain.h"
 
@@ -105,6 +106,7 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     ConnectLeaves();
 
     platform::applyEntryLook(*this);
+    platform::prepareKeyboard(*this);
 
     ComPort = StoredComPort();
     portForm_ = new frmComPort(api, this);
@@ -256,7 +258,7 @@ void frmMain::btnConnect_Click() {
         ui->btnUpdate->setEnabled(true);
         ui->btnContinuous->setEnabled(true);
         ui->btnUpdate->setFocus();  // rather than the next field, which would show selected
-        ui->btnConnect->setText(QStringLiteral("Connect"));
+        platform::setButtonCaption(*ui->btnConnect, QStringLiteral("Connect"));
     }
     portForm_->InitHART();
 }
@@ -278,13 +280,13 @@ void frmMain::btnContinuous_Click() {
 void frmMain::StartContinuous() {
     tmrUpdateDisplay->start();
     ui->ledContinuous->setOn(true);
-    ui->btnContinuous->setText(QString::fromLatin1(kEndContinuous));
+    platform::setButtonCaption(*ui->btnContinuous, QString::fromLatin1(kEndContinuous));
 }
 
 void frmMain::StopContinuous() {
     tmrUpdateDisplay->stop();
     ui->ledContinuous->setOn(false);
-    ui->btnContinuous->setText(QString::fromLatin1(kBeginContinuous));
+    platform::setButtonCaption(*ui->btnContinuous, QString::fromLatin1(kBeginContinuous));
 }
 
 void frmMain::tmrUpdateDisplay_Timer() {

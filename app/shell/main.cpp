@@ -6,8 +6,9 @@
 // --sim starts corvane-meter-sim (from beside this program) on a
 // pseudo-terminal and makes it COM 1, optionally loading a profile file.
 // --screenshot presses Connect once the window is up, saves the main window
-// as a PNG and exits; with --form it opens that configuration dialog
-// (frmPulseOutput, ...) after Connect and saves the dialog instead.
+// as a PNG and exits; with --form it opens that configuration dialog or tool
+// (frmPulseOutput, frmDiagnostics, ...) after Connect, presses its Read if
+// it has one, and saves the dialog instead.
 #include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
@@ -30,6 +31,7 @@
 #include "app/tools/tools.h"
 #include "app/shell/frmMain.h"
 #include "link/control/fenwire_loader.h"
+#include "platform/keyboard.h"
 #include "platform/platform.h"
 #include "tools/sim_process.h"
 
@@ -230,12 +232,17 @@ int main(int argc, char** argv) {
             std::unique_ptr<QDialog> form;
             if (!options.form.isEmpty()) {
                 form = app::CreateForm(options.form, &window);  // reads the meter while it opens
+                if (!form) form = app::CreateTool(options.form, &window);
                 if (!form) {
                     std::fprintf(stderr, "corvane-hart: no dialog %s\n", options.form.toLocal8Bit().constData());
                     QCoreApplication::exit(2);
                     return;
                 }
+                platform::applyEntryLook(*form);
+                platform::prepareKeyboard(*form);
                 form->show();
+                // A report shows its values once read.
+                if (auto* read = form->findChild<QPushButton*>(QStringLiteral("btnRead"))) read->click();
             }
             QWidget& shot = form ? static_cast<QWidget&>(*form) : static_cast<QWidget&>(window);
             const bool saved = shot.grab().save(options.screenshot, "PNG");

@@ -19,6 +19,7 @@
 #include "app/shell/frmMain.h"
 #include "app/tools/report_output.h"
 #include "app/tools/tool_widgets.h"
+#include "platform/fit.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -114,16 +115,43 @@ frmConfigReport::frmConfigReport(QWidget* parent) : QDialog(parent) {
     ReadProgress->setObjectName(QStringLiteral("ReadProgress"));
     (new QVBoxLayout(frameDownLoadingData))->addWidget(ReadProgress);
     frameDownLoadingData->setVisible(false);
+    // The bar shows beside the buttons while a Read runs; its place is kept
+    // while it is hidden, so a Read never changes the form's size.
+    QSizePolicy keepPlace = frameDownLoadingData->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    frameDownLoadingData->setSizePolicy(keepPlace);
 
     btnRead = makeButton(*this, "btnRead", "Read");
     btnPrint = makeButton(*this, "btnPrint", "Print");
     btnOK = makeButton(*this, "btnOK", "Close");
     QHBoxLayout* columns = columnsRow({device, process, fluid});
     QHBoxLayout* buttons = readPrintCloseRow(btnRead, btnPrint, btnOK);
+    buttons->insertWidget(2, frameDownLoadingData, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
-    layout->addWidget(frameDownLoadingData);
     layout->addLayout(buttons);
+
+    // The texts at their longest: packed fields at their full length, the
+    // others at their longest wording.
+    fitTexts(*this, {
+                        {"txtTag", platform::longestPackedText(8)},
+                        {"txtModelNumber", platform::longestPackedText(12)},
+                        {"txtPartNumber", platform::longestPackedText(16)},
+                        {"txtPropertyTableName", platform::longestPackedText(24)},
+                        {"txtUserSpecifiedTotalizerUnit", platform::longestPackedText(8)},
+                        {"txtPVType", QStringLiteral("Standard Flow")},
+                        {"txtPVUnit", QStringLiteral("User Defined Volume Flow")},
+                        {"txtTemperatureUnit", QStringLiteral("User Defined Volume Flow")},
+                        {"txtPressureUnit", QStringLiteral("User Defined Volume Flow")},
+                        {"txtTotalizerUnit", QStringLiteral("User Defined Volume Flow")},
+                        {"txtAlarmCurrent", QStringLiteral("High (21.75mA)")},
+                        {"txtLCD", QStringLiteral("Primary Variable")},
+                        {"txtTemperatureSource", QStringLiteral("Integrated RTD")},
+                        {"txtPressureSource", QStringLiteral("Analog input - Absolute")},
+                        {"txtDensityViscositySource", QStringLiteral("User Specified")},
+                        {"txtPulseMode", QStringLiteral("User Spec Frequency")},
+                        {"txtTotalizerMode", QStringLiteral("Stopped")},
+                    });
 
     connect(btnRead, &QPushButton::clicked, this, &frmConfigReport::btnRead_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmConfigReport::btnPrint_Click);
@@ -343,6 +371,11 @@ void frmConfigReport::Read() {
     Step();
 
     frameDownLoadingData->setVisible(false);
+    // The bar shows beside the buttons while a Read runs; its place is kept
+    // while it is hidden, so a Read never changes the form's size.
+    QSizePolicy keepPlace = frameDownLoadingData->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    frameDownLoadingData->setSizePolicy(keepPlace);
 }
 
 void frmConfigReport::btnPrint_Click() {

@@ -20,6 +20,7 @@
 #include "app/shell/frmMain.h"
 #include "app/tools/report_output.h"
 #include "app/tools/tool_widgets.h"
+#include "platform/fit.h"
 #include "platform/platform.h"
 
 namespace app {
@@ -210,6 +211,18 @@ frmDiagnostics::frmDiagnostics(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
     layout->addLayout(buttons);
+
+    // The texts at their longest: packed fields at their full length, the
+    // others at their longest wording.
+    fitTexts(*this, {
+                        {"txtModelNumber", platform::longestPackedText(12)},
+                        {"txtPartNumber", platform::longestPackedText(16)},
+                        {"txtModelDeviation", platform::longestPackedText(32)},
+                        {"txtManufacturersDeviceType", QStringLiteral("Liquid Flow Meter")},
+                        {"txtSideband", QStringLiteral("Upper Side Band")},
+                        {"txtSensorOption", QStringLiteral("Temperature")},
+                        {"txtMeterStyle", QStringLiteral("Insertion")},
+                    });
 
     connect(btnRead, &QPushButton::clicked, this, &frmDiagnostics::Read);
     connect(btnPrint, &QPushButton::clicked, this, &frmDiagnostics::btnPrint_Click);

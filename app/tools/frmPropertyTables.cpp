@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFile>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 
@@ -13,6 +14,7 @@
 #include "platform/platform.h"
 #include "platform/textfile.h"
 #include "ui_frmPropertyTables.h"
+#include "platform/fit.h"
 
 namespace app {
 
@@ -47,6 +49,7 @@ void ShowError(const QString& message) {
 frmPropertyTables::frmPropertyTables(QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::frmPropertyTables>()) {
     ui->setupUi(this);
+    platform::fitToText(*ui->txtPropertyTableName, platform::longestPackedText(24));
     for (QTimer** timer : {&tmrReadInfo, &tmrWriteInfo}) {
         *timer = new QTimer(this);
         (*timer)->setInterval(kTransferTickMs);
@@ -58,6 +61,12 @@ frmPropertyTables::frmPropertyTables(QWidget* parent)
     connect(ui->btnExportPropertyTable, &QPushButton::clicked, this, &frmPropertyTables::btnExportPropertyTable_Click);
     connect(ui->btnImportPropertyTable, &QPushButton::clicked, this, &frmPropertyTables::btnImportPropertyTable_Click);
     connect(ui->btOK, &QPushButton::clicked, this, &frmPropertyTables::reject);
+    // The bar shows only while a transfer runs; its place is kept meanwhile,
+    // so the form does not change size.
+    QSizePolicy keepPlace = ui->prgTransfer->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    ui->prgTransfer->setSizePolicy(keepPlace);
+    ui->prgTransfer->setVisible(false);
 
     platform::BusyPointer busy;
     OpenLinkIfNeeded();
@@ -98,10 +107,28 @@ void frmPropertyTables::ReadTableInfo() {
     ui->txtPropertyTableVersionNumber->clear();
 }
 
-void frmPropertyTables::StopTransfer(QTimer& timer, const QString& what) {
+void frmPropertyTables::StartTransfer(QTimer& timer) {
+    busy_ = std::make_unique<platform::BusyPointer>();
+    ShowProgress();
+    ui->prgTransfer->setVisible(true);
+    timer.start();
+}
+
+void frmPropertyTables::ShowProgress() {
+    ui->prgTransfer->setMaximum(transfer_.StepsInAll());
+    ui->prgTransfer->setValue(transfer_.StepsDone());
+}
+
+void frmPropertyTables::EndTransfer(QTimer& timer) {
     timer.stop();
-    ui->lblStatus->setText(what + QStringLiteral(" stopped: ") + ui->lblStatus->text());
+    ui->prgTransfer->setVisible(false);
+    busy_.reset();
     setEnabled(true);
+}
+
+void frmPropertyTables::StopTransfer(QTimer& timer, const QString& what) {
+    EndTransfer(timer);
+    ui->lblStatus->setText(what + QStringLiteral(" stopped: ") + ui->lblStatus->text());
 }
 
 // ---- export --------------------------------------------------------------------
@@ -109,7 +136,7 @@ void frmPropertyTables::StopTransfer(QTimer& timer, const QString& what) {
 void frmPropertyTables::btnExportPropertyTable_Click() {
     transfer_.BeginExport();
     OpenLinkIfNeeded();
-    tmrReadInfo->start();
+    StartTransfer(*tmrReadInfo);
 }
 
 void frmPropertyTables::tmrReadInfo_Timer() {
@@ -120,14 +147,14 @@ void frmPropertyTables::tmrReadInfo_Timer() {
     QString status = ui->lblStatus->text();
     const auto step = transfer_.ExportStep(status);
     ui->lblStatus->setText(status);
+    ShowProgress();
     if (step == PropertyTableTransfer::Step::Failed) {
         StopTransfer(*tmrReadInfo, QStringLiteral("Export"));
     } else if (step == PropertyTableTransfer::Step::Finished) {
-        tmrReadInfo->stop();
+        EndTransfer(*tmrReadInfo);
         // The file names the table the meter holds, as now shown.
         ShowTableInfo(transfer_.table().name, transfer_.table().revision);
         WriteTableFile();
-        setEnabled(true);
     }
     tickRunning_ = false;
 }
@@ -174,7 +201,7 @@ void frmPropertyTables::btnImportPropertyTable_Click() {
     }
     transfer_.BeginImport();
     ui->lblStatus->clear();
-    tmrWriteInfo->start();
+    StartTransfer(*tmrWriteInfo);
 }
 
 void frmPropertyTables::tmrWriteInfo_Timer() {
@@ -184,13 +211,13 @@ void frmPropertyTables::tmrWriteInfo_Timer() {
     QString status = ui->lblStatus->text();
     const auto step = transfer_.ImportStep(status);
     ui->lblStatus->setText(status);
+    ShowProgress();
     if (step == PropertyTableTransfer::Step::Failed) {
         StopTransfer(*tmrWriteInfo, QStringLiteral("Import"));
     } else if (step == PropertyTableTransfer::Step::Finished) {
-        tmrWriteInfo->stop();
+        EndTransfer(*tmrWriteInfo);
         platform::MsgBox(QStringLiteral("Configuration import completed successfully!"), platform::vbOKOnly,
                          platform::vbInformation, kSuccessTitle);
-        setEnabled(true);
         // Show the table the meter now holds.
         ReadTableInfo();
     }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/tools/property_tables.h"
+#include "platform/platform.h"
 
 class QTimer;
 
@@ -36,6 +37,11 @@ private:
     void btnExportPropertyTable_Click();
     void btnImportPropertyTable_Click();
     void WriteTableFile();
+    // A transfer runs from its start to its end (finished or failed) with
+    // the busy pointer and the progress bar showing.
+    void StartTransfer(QTimer& timer);
+    void ShowProgress();
+    void EndTransfer(QTimer& timer);
     // Ends a transfer that a transaction failed: the port form has said why.
     void StopTransfer(QTimer& timer, const QString& what);
     void ShowTableInfo(const QString& name, int revision);
@@ -46,6 +52,7 @@ private:
     QTimer* tmrWriteInfo = nullptr;
     PropertyTableTransfer transfer_;
     bool tickRunning_ = false;
+    std::unique_ptr<platform::BusyPointer> busy_;
 };
 
 }  // namespace app

@@ -9,6 +9,7 @@
 #include "app/commands/modUnitCodes.h"
 #include "app/forms/configuration_form.h"
 #include "app/shell/frmMain.h"
+#include "platform/keyboard.h"
 #include "ui_frmTotalizer.h"
 
 namespace app {
@@ -57,7 +58,7 @@ bool frmTotalizer::RefreshTotal() {
 }
 
 void frmTotalizer::ShowRunning(bool running) {
-    ui->btnStartStop->setText(running ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    platform::setButtonCaption(*ui->btnStartStop, running ? QStringLiteral("Stop") : QStringLiteral("Start"));
     if (running)
         tmrUpdateTotalizer->start();
     else

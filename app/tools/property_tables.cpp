@@ -1,5 +1,7 @@
 #include "app/tools/property_tables.h"
 
+#include <algorithm>
+
 #include "app/commands/SendHART.h"
 #include "app/commands/mGlobal.h"
 #include "app/forms/configuration_form.h"
@@ -19,6 +21,13 @@ constexpr uint8_t kRowHeading = 1;
 // A size the meter reports: 1 to 16 entries are a table, anything else none.
 int TableCount(int reported) { return reported >= 1 && reported <= kMaxTableEntries ? reported : 0; }
 
+// An export first reads the revision and the four table sizes; an import
+// writes its header (name, revision and sizes) in one step.
+constexpr int kExportHeaderSteps = 5;
+constexpr int kImportHeaderSteps = 1;
+
+int Known(int count) { return count < 0 ? 0 : count; }
+
 }  // namespace
 
 // ---- export --------------------------------------------------------------------
@@ -27,6 +36,7 @@ void PropertyTableTransfer::BeginExport() {
     set_.revision = set_.viscosityCount = set_.densityCount = set_.gasColumns = set_.gasRows = -1;
     set_.name = QStringLiteral("!");
     cursor_ = {};
+    exporting_ = true;
 }
 
 PropertyTableTransfer::Step PropertyTableTransfer::ExportStep(QString& status) {
@@ -98,7 +108,37 @@ PropertyTableTransfer::Step PropertyTableTransfer::ExportStep(QString& status) {
 
 // ---- import --------------------------------------------------------------------
 
-void PropertyTableTransfer::BeginImport() { cursor_ = {}; }
+void PropertyTableTransfer::BeginImport() {
+    cursor_ = {};
+    exporting_ = false;
+}
+
+// ---- progress ------------------------------------------------------------------
+
+int PropertyTableTransfer::ItemSteps() const {
+    const PropertyTableSet& s = set_;
+    return Known(s.viscosityCount) + Known(s.densityCount) + Known(s.gasColumns) + Known(s.gasRows) +
+           (s.isGas() ? s.gasRows * s.gasColumns : 0);
+}
+
+int PropertyTableTransfer::StepsInAll() const {
+    return (exporting_ ? kExportHeaderSteps : kImportHeaderSteps) + ItemSteps();
+}
+
+int PropertyTableTransfer::StepsDone() const {
+    const PropertyTableSet& s = set_;
+    const Cursors& c = cursor_;
+    int done = 0;
+    if (exporting_) {
+        for (int read : {s.revision, s.viscosityCount, s.densityCount, s.gasRows, s.gasColumns})
+            if (read != -1) ++done;
+    } else if (s.revision < 0) {
+        done = kImportHeaderSteps;
+    }
+    done += c.viscosity + c.density + c.columnHeading + c.rowHeading;
+    if (s.isGas()) done += std::min<int>(c.gridColumn, s.gasColumns) * s.gasRows + (c.gridColumn < s.gasColumns ? c.gridRow : 0);
+    return std::min(done, StepsInAll());
+}
 
 PropertyTableTransfer::Step PropertyTableTransfer::ImportStep(QString& status) {
     PropertyTableSet& s = set_;

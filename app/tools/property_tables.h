@@ -29,6 +29,11 @@ public:
     void BeginImport();
     Step ImportStep(QString& status);
 
+    // How far the running transfer has come, in steps: an export learns the
+    // table sizes as it goes, so its count of steps in all grows until they are read.
+    int StepsDone() const;
+    int StepsInAll() const;
+
 private:
     struct Cursors {
         uint8_t viscosity = 0;
@@ -38,8 +43,12 @@ private:
         uint8_t gridColumn = 0;
         uint8_t gridRow = 0;
     };
+    // The values to move, counting each size not yet known as none.
+    int ItemSteps() const;
+
     PropertyTableSet set_;
     Cursors cursor_;
+    bool exporting_ = false;
 };
 
 }  // namespace app

@@ -43,8 +43,9 @@ void OutputReport(const QStringList& lines) {
     const int answer = platform::MsgBox(QStringLiteral("Do you want to print to a file?"),
                                         platform::vbYesNo | platform::vbDefaultButton2, platform::vbQuestion,
                                         QStringLiteral("Printing Option"));
+    // Escape answers neither: no file and no printer.
     if (answer == platform::vbYes) writeTextFile(lines);
-    else print(lines);
+    else if (answer == platform::vbNo) print(lines);
 }
 
 }  // namespace app

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/fit.h"
+
 namespace app {
 
 QLineEdit* addValueRow(QWidget& form, QGridLayout& grid, const char* name, const char* label, const char* unit) {
@@ -16,6 +18,7 @@ QLineEdit* addValueRow(QWidget& form, QGridLayout& grid, const char* name, const
     auto* box = new QLineEdit(&form);
     box->setObjectName(QString::fromLatin1(name));
     caption->setBuddy(box);
+    platform::fitToText(*box, platform::longestNumber());
     grid.addWidget(caption, row, 0);
     grid.addWidget(box, row, 1);
     if (*unit) grid.addWidget(new QLabel(QString::fromUtf8(unit), &form), row, 2);
@@ -39,6 +42,11 @@ QCheckBox* makeCheckBox(QWidget& form, const char* name, const char* caption) {
     auto* box = new QCheckBox(QString::fromLatin1(caption), &form);
     box->setObjectName(QString::fromLatin1(name));
     return box;
+}
+
+void fitTexts(QWidget& form, std::initializer_list<std::pair<const char*, QString>> longest) {
+    for (const auto& [name, text] : longest)
+        if (auto* box = form.findChild<QLineEdit*>(QString::fromLatin1(name))) platform::fitToText(*box, text);
 }
 
 QHBoxLayout* columnsRow(std::initializer_list<QGridLayout*> columns) {

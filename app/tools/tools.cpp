@@ -44,6 +44,12 @@ void RegisterTools() {
     for (auto& [name, factory] : registrations()) setFormFactory(QString::fromLatin1(name), std::move(factory));
 }
 
+std::unique_ptr<QDialog> CreateTool(const QString& name, QWidget* parent) {
+    for (const auto& registration : registrations())
+        if (name == QLatin1String(registration.name)) return registration.factory(parent);
+    return nullptr;
+}
+
 void UnregisterTools() {
     for (const auto& registration : registrations()) setFormFactory(QString::fromLatin1(registration.name), nullptr);
 }

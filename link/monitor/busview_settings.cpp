@@ -81,6 +81,35 @@ bool saveBusviewSettings(const QString& settingsFile, const BusviewSettings& s) 
     return doc->save(settingsFile);
 }
 
+namespace {
+
+constexpr char kWindowSection[] = "Window";
+struct GeometryKey {
+    const char* key;
+    int BusviewGeometry::*field;
+};
+constexpr GeometryKey kGeometryKeys[] = {
+    {"Left", &BusviewGeometry::left},
+    {"Top", &BusviewGeometry::top},
+    {"Width", &BusviewGeometry::width},
+    {"Height", &BusviewGeometry::height},
+};
+
+}  // namespace
+
+BusviewGeometry loadBusviewGeometry(const QString& settingsFile) {
+    BusviewGeometry g;
+    for (const auto& k : kGeometryKeys) g.*k.field = platform::ini::readInt(settingsFile, kWindowSection, k.key, 0);
+    return g;
+}
+
+bool saveBusviewGeometry(const QString& settingsFile, const BusviewGeometry& g) {
+    auto doc = platform::ini::Document::tryLoad(settingsFile);
+    if (!doc) return false;
+    for (const auto& k : kGeometryKeys) doc->setValue(kWindowSection, k.key, QString::number(g.*k.field));
+    return doc->save(settingsFile);
+}
+
 CommandTextTables loadCommandTexts(const QString& commandsFile) {
     CommandTextTables t;
     const auto doc = platform::ini::Document::load(commandsFile);

@@ -57,6 +57,20 @@ BusviewSettings loadBusviewSettings(const QString& settingsFile);
 // Writes every key; false when the file cannot be written.
 bool saveBusviewSettings(const QString& settingsFile, const BusviewSettings& settings);
 
+// Where the window stood when it was last closed (section "Window", keys
+// "Left", "Top", "Width", "Height", in pixels); `valid` is false while the
+// file holds no usable size.
+struct BusviewGeometry {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    bool valid() const { return width > 0 && height > 0; }
+};
+BusviewGeometry loadBusviewGeometry(const QString& settingsFile);
+// False when the file cannot be written (or is there and cannot be read).
+bool saveBusviewGeometry(const QString& settingsFile, const BusviewGeometry& geometry);
+
 // The request ("Cmd%03ds") and reply ("Cmd%03dr") texts of every command.
 CommandTextTables loadCommandTexts(const QString& commandsFile);
 

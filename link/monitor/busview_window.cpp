@@ -1,16 +1,23 @@
 #include "link/monitor/busview_window.h"
 
+#include <algorithm>
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "link/control/about_box.h"
 #include "link/driver/wendrel.h"
@@ -27,6 +34,57 @@ namespace {
 constexpr int kStatusHeight = 17;
 constexpr char kTitle[] = " Busview for HART";
 
+
+// The window is a plain widget with a menu bar of its own; to screen readers
+// and window lists it is a frame with its title, as a main window is, not
+// the anonymous filler a plain widget would be.
+QAccessibleInterface* accessibleBusview(const QString& className, QObject* object) {
+    auto* window = qobject_cast<QWidget*>(object);
+    if (!window || className != QLatin1String(BusviewWindow::staticMetaObject.className())) return nullptr;
+    return new QAccessibleWidget(window, QAccessible::Window);
+}
+
+void installAccessibleBusview() {
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleBusview);
+        return true;
+    }();
+    (void)installed;
+}
+
+// The window this one opens over: the active one (the program's main window,
+// whose menu opened it), else a main window that shows.
+QWidget* anchorWindow(const QWidget* self) {
+    QWidget* active = QApplication::activeWindow();
+    if (active && active != self) return active;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top != self && top->isVisible() && qobject_cast<QMainWindow*>(top)) return top;
+    return nullptr;
+}
+
+// The size and place of a window opened afresh: two thirds of the screen,
+// centred over the window it opens from (or the screen), and wholly on it.
+QRect firstPlace(const QWidget* anchor, const QScreen* screen) {
+    const QRect area = screen->availableGeometry();
+    QRect place(QPoint(0, 0), area.size() * 2 / 3);
+    place.moveCenter(anchor ? anchor->frameGeometry().center() : area.center());
+    place.moveLeft(std::clamp(place.left(), area.left(), area.right() + 1 - place.width()));
+    place.moveTop(std::clamp(place.top(), area.top(), area.bottom() + 1 - place.height()));
+    return place;
+}
+
+// A remembered place is used while enough of it is on some screen to grab.
+bool reachable(const QRect& place) {
+    constexpr int kGrabMargin = 40;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect visible = screen->availableGeometry().intersected(place);
+        if (visible.width() >= kGrabMargin && visible.height() >= kGrabMargin &&
+            visible.contains(QPoint(place.center().x(), place.top())))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driverHandle)
@@ -35,9 +93,10 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
       driverHandle_(driverHandle),
       files_(BusviewFiles::in(QDir::currentPath())),
       core_(*this, loadBusviewSettings(files_.settings), loadCommandTexts(files_.commands)) {
+    installAccessibleBusview();
     setObjectName(QStringLiteral("frmBusview"));
     setWindowTitle(QString::fromLatin1(kTitle));
-    resize(614, 282);  // 351 by 150 dialog units
+    resize(614, 282);  // until open() places it
 
     view_ = new FrameView(core_.rows(), [this](const MonitorRow& row) { return core_.rowText(row); }, this);
     view_->setObjectName(QStringLiteral("txtFrames"));
@@ -59,6 +118,7 @@ BusviewWindow::BusviewWindow(wendrel::MessageTarget& monitorTarget, int32_t driv
 BusviewWindow::~BusviewWindow() {
     unregisterMonitor();
     delete findDialog_;
+    rememberGeometry();
     saveBusviewSettings(files_.settings, core_.settings());
 }
 
@@ -241,8 +301,25 @@ void BusviewWindow::open() {
     updateTitle();
     statusChanged();
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    move(0, 0);
+    if (!placed_) {
+        const BusviewGeometry saved = loadBusviewGeometry(files_.settings);
+        const QRect remembered(saved.left, saved.top, saved.width, saved.height);
+        if (saved.valid() && reachable(remembered)) {
+            setGeometry(remembered);
+        } else {
+            const QWidget* anchor = anchorWindow(this);
+            const QScreen* shownOn = anchor ? anchor->screen() : QGuiApplication::primaryScreen();
+            if (shownOn) setGeometry(firstPlace(anchor, shownOn));
+        }
+        placed_ = true;
+    }
     platform::showModeless(*this);
+}
+
+void BusviewWindow::rememberGeometry() {
+    if (!placed_) return;
+    const QRect place = isMaximized() || isMinimized() || isFullScreen() ? normalGeometry() : geometry();
+    if (place.isValid()) saveBusviewGeometry(files_.settings, {place.left(), place.top(), place.width(), place.height()});
 }
 
 void BusviewWindow::setTitleParts(const QString& scriptName, const QString& logName) {
@@ -462,6 +539,7 @@ void BusviewWindow::closeEvent(QCloseEvent* event) {
     }
     unregisterMonitor();
     active_ = false;
+    rememberGeometry();
     event->accept();
     if (onClosedByUser) onClosedByUser();
 }

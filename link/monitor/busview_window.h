@@ -45,7 +45,9 @@ public:
     // after the monitor is unregistered. The window must then be deleted later.
     std::function<void()> onClosedByUser;
 
-    // Shows the window at the screen's top left, above other windows.
+    // Shows the window above other windows: where it was last closed (kept
+    // in busvw.ini) while that is on a screen, else at two thirds of the
+    // screen centred over the window it was opened from.
     void open();
     // The line was opened, reopened or closed: monitor the new driver handle.
     void setDriverHandle(int32_t handle);
@@ -108,11 +110,14 @@ private:
     void find(bool forward);
     void userEnd();
     void updateTitle();
+    // Keeps the window's place in busvw.ini, once it has been shown.
+    void rememberGeometry();
 
     wendrel::MessageTarget& monitorTarget_;
     int32_t driverHandle_ = -1;
     bool registered_ = false;
     bool active_ = true;
+    bool placed_ = false;
     BusviewFiles files_;
     BusviewCore core_;
     QString scriptName_;

@@ -15,7 +15,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "link/driver/frame_dump.h"
@@ -110,6 +109,7 @@ MonitorText RenderFrameLine(const MonitorFrame& frame, const CommandTextTables& 
 // and master type) and checks each reply against its request.
 class MonitorLineBuilder {
 public:
+    // `texts` is read for every frame: it must outlive the builder.
     explicit MonitorLineBuilder(const CommandTextTables& texts) : texts_(texts) {}
 
     // The record of the next frame; `sequenceStart` marks the first frame

@@ -28,6 +28,7 @@
 #include "app/shell/frmMain.h"
 #include "app/shell/lamp.h"
 #include "link/driver/portmap.h"
+#include "platform/keyboard.h"
 #include "platform/scripted.h"
 #include "tests/support/linked_fenwire.h"
 #include "tests/support/sim_on_pipe.h"
@@ -74,6 +75,10 @@ inline QString text(const QWidget& form, const char* name) {
 }
 inline void type(const QWidget& form, const char* entry, const QString& value) {
     child<QLineEdit>(form, entry)->setText(value);
+}
+// A button's caption as it shows, without its mnemonic marker.
+inline QString caption(const QWidget& form, const char* button) {
+    return platform::withoutMnemonic(child<QAbstractButton>(form, button)->text());
 }
 inline void click(const QWidget& form, const char* button) { child<QAbstractButton>(form, button)->click(); }
 inline bool enabled(const QWidget& form, const char* name) { return child<QWidget>(form, name)->isEnabled(); }

@@ -184,7 +184,7 @@ TEST_F(FormsTest, LCDDisplayOffersTotalizerModesOnlyForAFlow) {
     EXPECT_EQ(sentDuring([&] { form = std::make_unique<app::frmLCDDisplay>(window.get()); }), (Sent{"164", "50"}));
     EXPECT_EQ(selection(*form, "rdoDisplayMode"), "5");
     for (int code = 0; code < 6; ++code) EXPECT_TRUE(enabled(*form, ("rdoDisplayMode_" + std::to_string(code)).c_str()));
-    EXPECT_EQ(child<QAbstractButton>(*form, "rdoDisplayMode_5")->text(), "Alternating PV && Totalizer");
+    EXPECT_EQ(caption(*form, "rdoDisplayMode_5"), "Alternating PV & Totalizer");
 
     form.reset();
     connectTo("liquid_wafer", {{"primary_variable", "temperature"}, {"display_option", "lcd"}, {"lcd_mode", "3"}});
@@ -203,7 +203,7 @@ TEST_F(FormsTest, AlarmSelectionShowsAndWritesTheLevel) {
     std::unique_ptr<QDialog> form;
     EXPECT_EQ(sentDuring([&] { form = std::make_unique<app::frmAlarmSelection>(window.get()); }), Sent{"250"});
     EXPECT_EQ(selection(*form, "rdoAlarmCurrentLevel"), "1");
-    EXPECT_EQ(child<QAbstractButton>(*form, "rdoAlarmCurrentLevel_0")->text(), "High (21.75 mA)");
+    EXPECT_EQ(caption(*form, "rdoAlarmCurrentLevel_0"), "High (21.75 mA)");
     click(*form, "rdoAlarmCurrentLevel_0");
     EXPECT_EQ(sentDuring([&] { click(*form, "btnWrite"); }), (Sent{"251 00", "250"}));
     EXPECT_EQ(selection(*form, "rdoAlarmCurrentLevel"), "0");

@@ -33,6 +33,7 @@
 #include "app/shell/lamp.h"
 #include "link/driver/portmap.h"
 #include "platform/scripted.h"
+#include "platform/keyboard.h"
 #include "tests/support/linked_fenwire.h"
 #include "tests/support/scripted_meter.h"
 #include "tests/support/sim_on_pipe.h"
@@ -123,7 +124,9 @@ protected:
     QString text(const char* name) const {
         if (auto* edit = window->findChild<QLineEdit*>(QString::fromLatin1(name))) return edit->text();
         if (auto* label = window->findChild<QLabel*>(QString::fromLatin1(name))) return label->text();
-        if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name))) return button->text();
+        // A button's caption as it shows, without its mnemonic marker.
+        if (auto* button = window->findChild<QPushButton*>(QString::fromLatin1(name)))
+            return platform::withoutMnemonic(button->text());
         ADD_FAILURE() << name;
         return {};
     }
@@ -190,7 +193,7 @@ TEST_F(MainWindow, MenuTreeCaptions) {
     std::function<void(const QList<QAction*>&, const QString&, QStringList&)> walk =
         [&](const QList<QAction*>& actions, const QString& indent, QStringList& out) {
             for (QAction* a : actions) {
-                out << indent + a->text();
+                out << indent + platform::withoutMnemonic(a->text());
                 if (a->menu()) walk(a->menu()->actions(), indent + "  ", out);
             }
         };

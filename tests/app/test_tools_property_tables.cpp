@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -30,16 +31,27 @@ protected:
 
     std::unique_ptr<app::frmPropertyTables> open() { return std::make_unique<app::frmPropertyTables>(window.get()); }
 
-    // Runs the transfer the form started, one tick after another.
-    static void runTransfer(app::frmPropertyTables& form, void (app::frmPropertyTables::*tick)()) {
+    // Runs the transfer the form started, one tick after another. The busy
+    // pointer and the progress bar show from its start to its end, the bar
+    // never going back; after it both are gone.
+    void runTransfer(app::frmPropertyTables& form, void (app::frmPropertyTables::*tick)()) {
+        auto* bar = child<QProgressBar>(form, "prgTransfer");
+        int before = 0;
         for (int ticks = 0; form.transferring() && ticks < 2000; ++ticks) {
+            EXPECT_TRUE(bar->isVisibleTo(&form));
+            EXPECT_TRUE(ui.busyPointerShowing());
             (form.*tick)();
             if (form.transferring()) {
                 EXPECT_FALSE(form.isEnabled());
+                EXPECT_GE(bar->value(), before);
+                EXPECT_LE(bar->value(), bar->maximum());
+                before = bar->value();
             }
         }
         EXPECT_FALSE(form.transferring());
         EXPECT_TRUE(form.isEnabled());
+        EXPECT_FALSE(bar->isVisibleTo(&form));
+        EXPECT_EQ(ui.busyDepth(), 0);
     }
 
     // Exports the meter's tables as `name` (the dialog adds ".csv"); what

@@ -52,13 +52,13 @@ TEST_F(TotalizerTest, StartStopZeroAndRefresh) {
     connectTo("gas_insertion", {{"totalizer.running", "on"}, {"totalizer.total", "1234.5"}});
     auto form = open();
     // A running totalizer shows "Stop" and refreshes every second.
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Stop");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Stop");
     EXPECT_TRUE(timer(*form).isActive());
     EXPECT_EQ(timer(*form).interval(), 1000);
     EXPECT_EQ(sentDuring([&] { form->tmrUpdateTotalizer_Timer(); }), std::vector<std::string>{"160"});
 
     EXPECT_EQ(without(sentDuring([&] { click(*form, "btnStartStop"); }), "160"), std::vector<std::string>{"161 00"});
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Start");
     EXPECT_FALSE(timer(*form).isActive());
     EXPECT_FALSE(sim->meter.state().runtime.totalizerRunning);
 
@@ -66,7 +66,7 @@ TEST_F(TotalizerTest, StartStopZeroAndRefresh) {
     EXPECT_EQ(text(*form, "txtTotalizerValue"), "0");
 
     EXPECT_EQ(sentDuring([&] { click(*form, "btnStartStop"); }), std::vector<std::string>{"161 01"});
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Stop");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Stop");
     EXPECT_TRUE(timer(*form).isActive());
     click(*form, "btnOK");
     EXPECT_FALSE(timer(*form).isActive());
@@ -83,7 +83,7 @@ TEST_F(TotalizerTest, ATotalTheMeterDidNotSendIsNotShown) {
     sim->silent = true;
     auto form = open();
     EXPECT_EQ(text(*form, "txtTotalizerValue"), "");
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Start");
     EXPECT_FALSE(timer(*form).isActive());
     EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
 }
@@ -97,7 +97,7 @@ TEST_F(TotalizerTest, AnUnansweredStopLeavesItShownRunning) {
     const auto sent = sentDuring([&] { click(*form, "btnStartStop"); });
     EXPECT_FALSE(sent.empty());
     EXPECT_TRUE(without(sent, "161 00").empty());  // the tries of the stop, nothing after them
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Stop");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Stop");
     EXPECT_TRUE(timer(*form).isActive());
     EXPECT_EQ(boxTexts(), QStringList{"No Device Response !"});
     // The refresh on the closed line shows nothing new, and says nothing more.
@@ -116,9 +116,9 @@ TEST_F(TotalizerTest, ARefusedStartLeavesItShownStopped) {
     app::Fenwire1()->put("cComMode", 2);
     auto form = std::make_unique<app::frmTotalizer>(main.get());
     EXPECT_EQ(text(*form, "txtTotalizerValue"), "1234.5");
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Start");
     click(*form, "btnStartStop");
-    EXPECT_EQ(child<QAbstractButton>(*form, "btnStartStop")->text(), "Start");
+    EXPECT_EQ(caption(*form, "btnStartStop"), "Start");
     EXPECT_FALSE(timer(*form).isActive());
     EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 161 reports reponse code 16: Access restricted");
 }

@@ -3,12 +3,17 @@
 // dialogs, Pick message boxes and settings files.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,6 +25,7 @@
 #include "link/monitor/busview_window.h"
 #include "link/monitor/frame_view.h"
 #include "platform/ini.h"
+#include "platform/keyboard.h"
 #include "platform/scripted.h"
 #include "tests/link/control/hosted_control.h"
 #include "tests/support/sim_on_pipe.h"
@@ -209,12 +215,77 @@ TEST_F(WindowTest, MenusCarryTheirEntries) {
                              "mnuSendStop", "mnuSendCmd0", "mnuSendCmd3", "mnuSendCmd19", "mnuSendAnyCmd",
                              "mnuPickUnit", "mnuPickPackedASCII", "mnuPickString", "mnuPickInt32", "mnuPickHex32",
                              "mnuRunScript", "mnuPrintAll", "mnuPrintSelection", "mnuPrinterConfiguration", "mnuHelp",
-                             "mnuAbout"})
+                             "mnuAbout", "mnuCopy", "mnuSelectAll", "mnuFind", "mnuFindNext", "mnuFindPrevious"})
         EXPECT_NE(w.action(item), nullptr) << item;
     EXPECT_EQ(w.action("mnuSendCmd12")->text(), "Cmd 12");
     EXPECT_EQ(w.action("mnuAbout")->data().toInt(), 32831);
     trigger(w, "mnuHelp");
     EXPECT_EQ(scripted.helpRequests(), QStringList{"Fenwire"});
+}
+
+TEST_F(WindowTest, IsAFrameWithItsTitleToScreenReaders) {
+    BusviewWindow w(target, -1);
+    w.open();
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(&w);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen->role(), QAccessible::Window);
+    EXPECT_EQ(seen->text(QAccessible::Name), " Busview for HART");
+    EXPECT_TRUE(w.isWindow());
+    EXPECT_EQ(w.windowType(), Qt::Window);
+}
+
+TEST_F(WindowTest, OpensAtTwoThirdsOfTheScreenOverItsOpenerAndRemembersWhereItWas) {
+    QWidget opener;  // the main window, smaller than the screen and off its centre
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    opener.setGeometry(area.left() + area.width() / 8, area.top() + area.height() / 8, area.width() / 2,
+                       area.height() / 2);
+    opener.show();
+    opener.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&opener));
+    {
+        BusviewWindow w(target, -1);
+        w.open();
+        EXPECT_NEAR(w.width(), area.width() * 2 / 3, 2);
+        EXPECT_NEAR(w.height(), area.height() * 2 / 3, 2);
+        EXPECT_TRUE(w.frameGeometry().contains(opener.frameGeometry().center()));
+        EXPECT_TRUE(area.contains(w.geometry()));
+        w.setGeometry(area.left() + 30, area.top() + 40, 500, 300);
+        w.close();
+    }
+    const QString settings = QDir(dir.path()).filePath("busvw.ini");
+    EXPECT_EQ(platform::ini::readInt(settings, "Window", "Width", 0), 500);
+    EXPECT_EQ(platform::ini::readInt(settings, "Window", "Height", 0), 300);
+    {
+        BusviewWindow w(target, -1);
+        w.open();
+        EXPECT_EQ(w.geometry(), QRect(area.left() + 30, area.top() + 40, 500, 300));
+    }
+    // A place on no screen (a monitor since removed) is not used.
+    platform::ini::writeString(settings, "Window", "Left", "-20000");
+    BusviewWindow w(target, -1);
+    w.open();
+    EXPECT_TRUE(area.contains(w.geometry()));
+    EXPECT_NEAR(w.width(), area.width() * 2 / 3, 2);
+}
+
+TEST_F(WindowTest, MenusHaveMnemonicsNoneAlikeInOneMenu) {
+    BusviewWindow w(target, -1);
+    w.open();
+    auto* bar = w.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    std::function<void(const QList<QAction*>&)> check = [&check](const QList<QAction*>& entries) {
+        QSet<QChar> seen;
+        for (QAction* entry : entries) {
+            if (entry->isSeparator()) continue;
+            const QChar letter = platform::mnemonicOf(entry->text());
+            EXPECT_FALSE(letter.isNull()) << entry->text().toStdString();
+            EXPECT_FALSE(seen.contains(letter)) << entry->text().toStdString();
+            seen.insert(letter);
+            if (entry->menu()) check(entry->menu()->actions());
+        }
+    };
+    check(bar->actions());
+    EXPECT_EQ(platform::withoutMnemonic(w.action("mnuSendCmd12")->text()), "Cmd 12");
 }
 
 // ---- through the control, on the simulated meter ---------------------------

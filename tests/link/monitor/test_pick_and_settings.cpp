@@ -107,6 +107,7 @@ TEST(BusviewSettingsFile, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.filterMode, 0);
     EXPECT_EQ(s.stopOnTrigger, 0);
     EXPECT_EQ(s.cmdList, "");
+    EXPECT_EQ(s.keptFrames, 200000);
     const auto texts = loadCommandTexts(files.commands);
     EXPECT_EQ(texts.request[0], "");
     EXPECT_EQ(texts.reply[255], "");
@@ -141,6 +142,17 @@ TEST(BusviewSettingsFile, SavedKeysReadBackAndOtherLinesStay) {
     ASSERT_TRUE(saveBusviewSettings(path, s));
     EXPECT_EQ(loadBusviewSettings(path).cmdList, "");
     EXPECT_EQ(loadBusviewSettings(path).filterMode, 2);
+}
+
+TEST(BusviewSettingsFile, KeptFramesOutOfRangeAreTakenAtTheNearestEnd) {
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("busvw.ini");
+    const std::pair<const char*, int> cases[] = {
+        {"5000", 5000}, {"0", 100}, {"-7", 100}, {"99999999", 2000000}, {"lots", 200000}};  // not a number: the default
+    for (const auto& [written, kept] : cases) {
+        platform::ini::writeString(path, "Settings", "KeptFrames", written);
+        EXPECT_EQ(loadBusviewSettings(path).keptFrames, kept) << written;
+    }
 }
 
 TEST(BusviewSettingsFile, AFileThatCannotBeReadIsNotReplaced) {
