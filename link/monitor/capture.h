@@ -21,7 +21,12 @@
 // Writing as frames come (a killed run keeps what was written):
 //   CaptureWriter writer;
 //   if (!writer.open(path)) ... writer.error();
-//   for each frame: writer.write(CaptureFrameOf(monitorFrame, texts));
+//   MonitorLineBuilder builder(texts);
+//   for each frame the driver reports:
+//       MonitorFrame f = builder.take(bytes, count, origin, timeMs, options);
+//       f.timeUs = <now, microseconds since 1970>; f.linePort = <COM n>;
+//       writer.write(CaptureFrameOf(f, texts));   // or build a CaptureFrame directly
+//   writer.close();
 // Reading:
 //   CaptureRead read = ReadCaptureFile(path);
 //   if (!read.ok) show read.error;
