@@ -1,6 +1,10 @@
 // The frame receiver fed an arbitrary byte stream. The first two input bytes
-// say after how many stream bytes the line falls silent each time (0: never);
-// the rest is the stream.
+// say after how many stream bytes the line falls silent each time (0: never,
+// up to 32767); the rest is the stream. When the top bit of the second byte is
+// set, three more bytes follow before the stream: a run of 0xFF bytes of the
+// length in the first two (little-endian, up to 65535) goes into the stream
+// after as many stream bytes as the third says, so inputs of a few bytes
+// reach preamble runs far longer than any count a frame keeps.
 //
 // Every frame reported must be one the line really carried: its raw bytes
 // appear in the stream, in order, after the previous frame's; a good frame
@@ -15,14 +19,23 @@ using namespace wendrel;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
-    const size_t bytesPerSilence = size_t{data[0]} | size_t{data[1]} << 8;
-    const uint8_t* stream = data + 2;
-    const size_t streamSize = size - 2;
+    const size_t bytesPerSilence = size_t{data[0]} | size_t{data[1] & 0x7Fu} << 8;
+    const bool withRun = (data[1] & 0x80) != 0;
+    const size_t header = withRun ? 5 : 2;
+    if (size < header) return 0;
+    std::vector<uint8_t> line(data + header, data + size);
+    if (withRun) {
+        const size_t runLength = size_t{data[2]} | size_t{data[3]} << 8;
+        const size_t at = std::min<size_t>(data[4], line.size());
+        line.insert(line.begin() + static_cast<long>(at), runLength, 0xFF);
+    }
+    const uint8_t* stream = line.data();
+    const size_t streamSize = line.size();
 
     const uint8_t* cursor = stream;  // just past the last frame reported
     const uint8_t* fed = stream;     // just past the last byte fed
     FrameParser parser([&](const ParsedFrame& p) {
-        FUZZ_CHECK(p.preambles >= 2);
+        FUZZ_CHECK(p.preambles >= 2 && p.preambles <= kMaxCountedPreambles);
         FUZZ_CHECK(p.raw.size() > static_cast<size_t>(p.preambles));
         // Reported the moment its last byte came, after the previous frame.
         FUZZ_CHECK(p.raw.size() <= static_cast<size_t>(fed - cursor));

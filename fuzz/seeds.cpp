@@ -102,6 +102,9 @@ int main(int argc, char** argv) {
          {1700000001500000, request.substr(0, 8), {"Frame cut short: the line fell silent inside it"}, ""}}};
     const std::string faultFile = fenwire::EncodeCapture(faults);
     write(corpus / "capture", "faults", std::vector<uint8_t>(faultFile.begin(), faultFile.end()));
+    // A gapless run of 0xFF far longer than any preamble count, then a frame.
+    write(corpus / "frame_parser", "long-preamble-run",
+          std::vector<uint8_t>{0, 0x80, 0x00, 0x40, 0} + wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 2));
     std::cout << written << " commands answered\n";
     return 0;
 }

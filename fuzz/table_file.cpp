@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/tools/property_table_file.h"
+#include "app/reports/property_table_file.h"
 #include "fuzz/fuzz_check.h"
 
 using app::kMaxTableEntries;

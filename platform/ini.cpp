@@ -153,6 +153,15 @@ QStringList Document::keys(const QString& section) const {
     return names;
 }
 
+QList<std::pair<QString, QString>> Document::entries(const QString& section) const {
+    QList<std::pair<QString, QString>> found;
+    const auto span = findSection(section);
+    if (!span) return found;
+    for (int i = span->header + 1; i < span->end; ++i)
+        if (lines_[i].kind == Kind::Key) found.append({lines_[i].name, lines_[i].value});
+    return found;
+}
+
 bool Document::setValue(const QString& section, const QString& key, const QString& value) {
     const QString sectionName = section.trimmed();
     const QString keyName = key.trimmed();
@@ -219,7 +228,10 @@ QString readString(const QString& file, const QString& section, const QString& k
 }
 
 int readInt(const QString& file, const QString& section, const QString& key, int fallback) {
-    const auto text = Document::load(file).value(section, key);
+    return intOf(Document::load(file).value(section, key), fallback);
+}
+
+int intOf(const std::optional<QString>& text, int fallback) {
     if (!text) return fallback;
     const QString& s = *text;
     qsizetype i = 0;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace platform::ini {
 
@@ -30,6 +31,9 @@ public:
     std::optional<QString> value(const QString& section, const QString& key) const;
     QStringList sections() const;
     QStringList keys(const QString& section) const;
+    // Every key of the section with its value, in file order, in one pass
+    // (a lookup per key walks the section each time).
+    QList<std::pair<QString, QString>> entries(const QString& section) const;
 
     // False when a name or the value could not be stored as one line
     // (line breaks, a key with '=' or starting with '[' or ';', a section with
@@ -72,6 +76,8 @@ QString readString(const QString& file, const QString& section, const QString& k
 // The leading whole number of the value (decimal, or hex after "0x"), its
 // trailing text ignored; `fallback` when the key is missing or holds no number.
 int readInt(const QString& file, const QString& section, const QString& key, int fallback);
+// The same reading of a value already looked up in a Document.
+int intOf(const std::optional<QString>& text, int fallback);
 // Creates the file, section and key as needed; false when it cannot be written.
 bool writeString(const QString& file, const QString& section, const QString& key, const QString& value);
 bool removeKey(const QString& file, const QString& section, const QString& key);

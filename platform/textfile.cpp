@@ -18,10 +18,14 @@ QByteArray ansiLine(const QString& line) {
 
 }  // namespace
 
-bool WriteTextFileWhole(const QString& path, const QStringList& lines, QString* why) {
+QByteArray TextFileBytes(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) bytes += ansiLine(line);
-    return WriteFileWhole(path, bytes, why);
+    return bytes;
+}
+
+bool WriteTextFileWhole(const QString& path, const QStringList& lines, QString* why) {
+    return WriteFileWhole(path, TextFileBytes(lines), why);
 }
 
 bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* why) {

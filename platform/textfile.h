@@ -14,6 +14,8 @@ namespace platform {
 // (the "." decimal separator) are the caller's business. Returns false and
 // sets `why` (when given) to a readable reason if the file was not written.
 bool WriteTextFileWhole(const QString& path, const QStringList& lines, QString* why = nullptr);
+// The bytes WriteTextFileWhole writes for `lines`.
+QByteArray TextFileBytes(const QStringList& lines);
 
 // Writes `bytes` to `path` whole through a temporary file, as above. A path
 // that names a device or a pipe is written into, not replaced by a file.

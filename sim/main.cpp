@@ -16,8 +16,10 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/meter.h"
 #include "sim/meter_line.h"
@@ -49,8 +51,11 @@ void usage(FILE* to) {
                  "Usage: %s --pty PATH [options]\n"
                  "Simulated Corvane vortex meter, a HART slave on a pseudo-terminal.\n\n"
                  "  --pty PATH          make PATH a symbolic link to the meter's terminal\n"
-                 "  --profile FILE      load meter values from a profile (see sim/README.md)\n"
-                 "  --log FILE          append one line per request received\n"
+                 "  --profile FILE      load meter values from a profile (see sim/README.md);\n"
+                 "                      given again, each profile is one more device on the\n"
+                 "                      same line at the polling address the profile names\n"
+                 "  --log FILE          append one line per request received (with several\n"
+                 "                      devices, each line ends with the device's polling address)\n"
                  "  --pace              send at the real line rate\n"
                  "  --mode 0|1|2        line rate 1200, 9600 or 19200 bit/s (default 0)\n"
                  "  --no-answer P       probability that a reply is lost\n"
@@ -58,7 +63,7 @@ void usage(FILE* to) {
                  "  --busy P            probability of a busy reply (response code 32)\n"
                  "  --late P            probability of a reply after the master stopped waiting\n"
                  "  --noise P           probability of noise bytes before a reply\n"
-                 "  --burst             start in burst mode\n"
+                 "  --burst             start the first device in burst mode\n"
                  "  --seed N            seed of the fault draws (default 1)\n"
                  "  --help              show this text\n"
                  "  --version           show the version\n",
@@ -67,7 +72,7 @@ void usage(FILE* to) {
 
 struct Options {
     std::string ptyPath;
-    std::string profile;
+    std::vector<std::string> profiles;
     std::string logPath;
     bool pace = false;
     int mode = 0;
@@ -113,7 +118,7 @@ int parseOptions(int argc, char** argv, Options& o) {
         const char* v = value();
         if (!v) return fail(arg + " needs a value");
         if (arg == "--pty") o.ptyPath = v;
-        else if (arg == "--profile") o.profile = v;
+        else if (arg == "--profile") o.profiles.emplace_back(v);
         else if (arg == "--log") o.logPath = v;
         else if (arg == "--mode") {
             if (std::strcmp(v, "0") && std::strcmp(v, "1") && std::strcmp(v, "2")) return fail("--mode is 0, 1 or 2");
@@ -222,16 +227,21 @@ public:
         file_ = std::fopen(path.c_str(), "a");
         return file_ != nullptr;
     }
-    // Writes and forgets the meter's logged requests.
-    void drain(Meter& meter) {
-        if (file_) {
-            for (const auto& request : meter.requestLog()) write(request);
+    // Writes and forgets the meters' logged requests; on a line of several
+    // meters each line names the polling address of the meter that took it.
+    void drain(const std::vector<Meter*>& meters) {
+        const bool nameAddress = meters.size() > 1;
+        for (Meter* meter : meters) {
+            if (file_) {
+                for (const auto& request : meter->requestLog())
+                    write(request, nameAddress ? meter->state().pollingAddress : -1);
+            }
+            meter->clearRequestLog();
         }
-        meter.clearRequestLog();
     }
 
 private:
-    void write(const LoggedRequest& request) {
+    void write(const LoggedRequest& request, int pollingAddress) {
         const auto since = request.received.time_since_epoch();
         const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
         const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(since - seconds).count();
@@ -241,7 +251,9 @@ private:
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
         const std::string data = request.data.empty() ? "-" : wendrel::toHex(request.data, false);
-        std::fprintf(file_, "%s.%03d %u %s\n", stamp, static_cast<int>(millis), request.command, data.c_str());
+        std::fprintf(file_, "%s.%03d %u %s", stamp, static_cast<int>(millis), request.command, data.c_str());
+        if (pollingAddress >= 0) std::fprintf(file_, " %d", pollingAddress);
+        std::fputc('\n', file_);
         std::fflush(file_);
     }
 
@@ -253,9 +265,8 @@ private:
 // after that, and each reply byte goes out at its own character slot.
 class LineLoop {
 public:
-    LineLoop(PseudoTerminal& pty, Meter& meter, MeterLine& line, RequestLogFile& log, bool pace)
+    LineLoop(PseudoTerminal& pty, MeterLine& line, RequestLogFile& log, bool pace)
         : pty_(pty),
-          meter_(meter),
           line_(line),
           log_(log),
           pace_(pace),
@@ -268,7 +279,8 @@ public:
         pollfd fds[2] = {{gSignalPipe[0], POLLIN, 0}, {pty_.master(), POLLIN, 0}};
         for (;;) {
             fds[0].revents = fds[1].revents = 0;
-            const int ready = poll(fds, 2, timeoutMs(SteadyClock::now()));
+            const auto wait = timeout(SteadyClock::now());
+            const int ready = ppoll(fds, 2, wait ? &*wait : nullptr, nullptr);
             if (ready < 0 && errno != EINTR) return;
             if (fds[0].revents) return;  // SIGINT or SIGTERM
             if (fds[1].revents & POLLIN) readLine();
@@ -293,13 +305,15 @@ private:
     };
 
     bool frameOpen() const { return spanBytes_ > 0 || line_.lineBusy(); }
-    bool burstWanted() const { return meter_.state().burstMode && outgoing_.empty() && !frameOpen(); }
+    bool burstWanted() const { return line_.anyBursting() && outgoing_.empty() && !frameOpen(); }
 
     TimePoint slot(const Outgoing& o, size_t index) const {
         return o.start + std::chrono::duration_cast<SteadyClock::duration>(character_ * static_cast<double>(index));
     }
 
-    int timeoutMs(TimePoint now) const {
+    // Until the next thing due; nothing when nothing is. To the microsecond:
+    // at 19200 bit/s a character lasts 0.57 ms, less than poll's unit.
+    std::optional<timespec> timeout(TimePoint now) const {
         std::optional<TimePoint> wake;
         auto consider = [&](TimePoint t) {
             if (!wake || t < *wake) wake = t;
@@ -307,9 +321,10 @@ private:
         if (!outgoing_.empty()) consider(pace_ ? slot(outgoing_.front(), outgoing_.front().sent + 1) : outgoing_.front().start);
         if (frameOpen()) consider(lastByteAt_ + std::chrono::duration_cast<SteadyClock::duration>(gap_));
         if (burstWanted()) consider(lineFreeAt_ + std::chrono::duration_cast<SteadyClock::duration>(burstQuiet_));
-        if (!wake) return -1;
-        const double ms = Milliseconds(*wake - now).count();
-        return ms <= 0 ? 0 : static_cast<int>(std::ceil(ms));
+        if (!wake) return std::nullopt;
+        const auto ns = std::max<long long>(
+            0, std::chrono::duration_cast<std::chrono::nanoseconds>(*wake - now).count());
+        return timespec{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
     }
 
     void readLine() {
@@ -322,7 +337,7 @@ private:
             ++spanBytes_;
             lastByteAt_ = now;
             auto replies = line_.receive(&buffer[i], 1);
-            log_.drain(meter_);
+            log_.drain(line_.meters());
             if (line_.lineBusy()) continue;
             const TimePoint frameEnd = endSpan(now);
             for (auto& reply : replies)
@@ -369,7 +384,6 @@ private:
     }
 
     PseudoTerminal& pty_;
-    Meter& meter_;
     MeterLine& line_;
     RequestLogFile& log_;
     const bool pace_;
@@ -391,8 +405,9 @@ bool installSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
+    // A file-size limit makes a write to the request log fail instead of ending the meter.
     return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0 &&
-           signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+           signal(SIGPIPE, SIG_IGN) != SIG_ERR && signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
 }
 
 }  // namespace
@@ -401,10 +416,25 @@ int main(int argc, char** argv) {
     Options options;
     if (const int status = parseOptions(argc, argv, options)) return status == 1 ? 0 : status;
 
-    Meter meter;
+    // One meter per profile (the default meter without one), all on one line.
+    std::vector<std::unique_ptr<Meter>> meters;
     std::string error;
-    if (!options.profile.empty() && !meter.loadProfile(options.profile, &error)) {
-        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+    for (const std::string& profile : options.profiles) {
+        meters.push_back(std::make_unique<Meter>());
+        if (!meters.back()->loadProfile(profile, &error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return 2;
+        }
+    }
+    if (meters.empty()) meters.push_back(std::make_unique<Meter>());
+    std::vector<Meter*> onLine;
+    std::vector<const Meter*> toCheck;
+    for (const auto& meter : meters) {
+        onLine.push_back(meter.get());
+        toCheck.push_back(meter.get());
+    }
+    if (const std::string conflict = lineConflict(toCheck); !conflict.empty()) {
+        std::fprintf(stderr, "%s: one line cannot carry these profiles: %s\n", kProgram, conflict.c_str());
         return 2;
     }
     RequestLogFile log;
@@ -421,10 +451,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return 1;
     }
-    MeterLine line(meter, options.faults, options.mode);
+    MeterLine line(onLine, options.faults, options.mode);
     std::printf("%s: listening on %s -> %s\n", kProgram, options.ptyPath.c_str(), pty.slaveName().c_str());
     std::fflush(stdout);
 
-    LineLoop(pty, meter, line, log, options.pace).run();
+    LineLoop(pty, line, log, options.pace).run();
     return 0;
 }

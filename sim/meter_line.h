@@ -1,11 +1,14 @@
-// The meter on the line: bytes in, bytes out with their timing, and faults.
-// Used in-process by tests and by the corvane-meter-sim program alike.
+// The meters on the line: bytes in, bytes out with their timing, and faults.
+// One line may carry several meters (a multi-drop loop), each answering at its
+// own polling address and unique id; faults belong to the line. Used
+// in-process by tests and by the corvane-meter-sim program alike.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "link/driver/frame.h"
@@ -31,7 +34,7 @@ struct FaultOptions {
     double late = 0;         // the reply starts after the master stopped waiting
     double noise = 0;        // a few random bytes on the line before the preambles
     int lateMs = 400;        // delay of a late reply; never less than the master's wait plus a margin
-    bool burst = false;      // start in burst mode
+    bool burst = false;      // start the line's first meter in burst mode
     uint32_t seed = 1;
 };
 
@@ -45,11 +48,17 @@ struct Transmission {
     int delayMs = 0;             // from the end of the request (or, for a burst, of the last frame)
 };
 
+// Why these meters cannot share one line (two at the same polling address),
+// or an empty text when they can.
+std::string lineConflict(const std::vector<const Meter*>& meters);
+
 class MeterLine {
 public:
     using Transmission = corvane::sim::Transmission;
 
     MeterLine(Meter& meter, FaultOptions faults = {}, int lineMode = 0);
+    // Several meters on one line, in the order given; none may be null.
+    MeterLine(std::vector<Meter*> meters, FaultOptions faults = {}, int lineMode = 0);
 
     // Feeds bytes off the line; returns what the meter puts on the line in
     // answer to every complete request meant for it.
@@ -61,8 +70,11 @@ public:
     void lineSilent() { parser_.gapTimeout(); }
     // Bytes of a frame (or its preambles) are being read.
     bool lineBusy() const { return parser_.lineBusy(); }
-    // In burst mode: the next burst frame, to go out after delayMs of quiet line.
+    // The next burst frame of a meter in burst mode (in turn when several
+    // are), to go out after delayMs of quiet line.
     std::optional<Transmission> nextBurst();
+    bool anyBursting() const;
+    const std::vector<Meter*>& meters() const { return meters_; }
 
     int lineMode() const { return lineMode_; }
     int turnaroundMs() const;
@@ -71,9 +83,10 @@ public:
 
 private:
     bool draw(double probability);
-    std::optional<Transmission> answer(const wendrel::Frame& request);
+    std::optional<Transmission> answer(Meter& meter, const wendrel::Frame& request);
 
-    Meter& meter_;
+    std::vector<Meter*> meters_;
+    size_t nextBurster_ = 0;
     FaultOptions faults_;
     int lineMode_;
     std::mt19937 random_;

@@ -108,6 +108,7 @@ struct ProcessSetup {
     double flowVariation = 0;     // relative amplitude of the slow variation
     double flowPeriod = 120;      // s, period of the slow variation
     double noise = 0;             // relative amplitude of the noise on flow
+    double sensorNoise = 1;       // scale of the temperature and pressure sensors' noise (0: none)
     double temperature = 20;      // degC, mean
     double temperatureVariation = 0;  // degC amplitude
     double pressure = 1;          // bar, mean

@@ -91,8 +91,10 @@ double meteredVolumeFlow(const MeterState& s, double t) {
 Conditions trueConditions(const ProcessSetup& p, double t) {
     Conditions c;
     c.temperature =
-        273.15 + p.temperature + p.temperatureVariation * wave(t, p.flowPeriod * 3.1) + 0.02 * noiseAt(t, 2);
-    c.pressure = 1e5 * (p.pressure + p.pressureVariation * wave(t, p.flowPeriod * 1.7, 2.0) + 0.001 * noiseAt(t, 3));
+        273.15 + p.temperature + p.temperatureVariation * wave(t, p.flowPeriod * 3.1) +
+        0.02 * p.sensorNoise * noiseAt(t, 2);
+    c.pressure = 1e5 * (p.pressure + p.pressureVariation * wave(t, p.flowPeriod * 1.7, 2.0) +
+                        0.001 * p.sensorNoise * noiseAt(t, 3));
     c.density = p.density;
     c.viscosity = p.viscosity;
     return c;

@@ -334,6 +334,7 @@ std::vector<Setting> makeSettings() {
         numberSetting("process.flow_variation", [](S& s) -> double& { return s.process.flowVariation; }, 0, 1),
         numberSetting("process.flow_period", [](S& s) -> double& { return s.process.flowPeriod; }, 1),
         numberSetting("process.noise", [](S& s) -> double& { return s.process.noise; }, 0, 1),
+        numberSetting("process.sensor_noise", [](S& s) -> double& { return s.process.sensorNoise; }, 0, 1),
         numberSetting("process.temperature", [](S& s) -> double& { return s.process.temperature; }, -273.15),
         numberSetting("process.temperature_variation",
                       [](S& s) -> double& { return s.process.temperatureVariation; }, 0),

@@ -1,6 +1,6 @@
 // A message target for programs without an event loop (the demonstration and
 // the benchmark): keeps the driver's reply messages for a blocking wait, and
-// counts the characters of every monitored frame.
+// counts the monitored frames and their characters in each direction.
 #pragma once
 
 #include <condition_variable>
@@ -18,10 +18,13 @@ public:
     void post(int32_t message, intptr_t wParam, intptr_t lParam) override {
         std::lock_guard lock(mutex_);
         switch (message) {
-        case wendrel::WM_HART_MONITOR:
-            lineChars_ += wendrel::ReadMonitorRecord(lParam).count;
+        case wendrel::WM_HART_MONITOR: {
+            auto& side = wParam == wendrel::OriginSent ? line_.sent : line_.received;
+            ++side.frames;
+            side.chars += wendrel::ReadMonitorRecord(lParam).count;
             wendrel::FreeMonitorRecord(lParam);
             return;
+        }
         case wendrel::WM_HART_REPLY:
             replies_.push_back({wParam, lParam});
             arrived_.notify_all();
@@ -42,16 +45,23 @@ public:
         replies_.pop_front();
         return r;
     }
-    long takeLineChars() {
+    struct Frames {
+        long frames = 0;
+        long chars = 0;
+    };
+    struct LineCount {
+        Frames sent, received;
+    };
+    LineCount takeLineCount() {
         std::lock_guard lock(mutex_);
-        return std::exchange(lineChars_, 0);
+        return std::exchange(line_, LineCount{});
     }
 
 private:
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::deque<std::pair<intptr_t, intptr_t>> replies_;
-    long lineChars_ = 0;
+    LineCount line_;
 };
 
 }  // namespace tools

@@ -5,6 +5,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/commands/LoopScan.h"
 #include "app/commands/fenwire1.h"
 #include "platform/platform.h"
 
@@ -24,7 +25,7 @@ SenderFailures* gOnTheLine = nullptr;  // the scope whose transaction is on the 
 
 }  // namespace
 
-bool WaitingForMeter() { return gWaits > 0; }
+bool WaitingForMeter() { return gWaits > 0 || LoopScan::running(); }
 
 // Waits until no transaction is outstanding (one started from a frame below
 // this sender, still on the line), then marks whose transaction goes out next:
@@ -141,6 +142,18 @@ void SendCmd0() {
     FenwireControl* control = LineClaim::take();
     if (!control) return;
     control->put("cDoCommand", 0);  // command 0 carries no data: no request length
+    WaitWhileBusy();
+}
+
+void SendCommandData(int command, const std::vector<uint8_t>& data) {
+    FenwireControl* control = LineClaim::take();
+    if (!control) return;
+    control->put("xReqLen", static_cast<int>(data.size()));
+    for (size_t offset = 0; offset < data.size(); ++offset) {
+        control->put("xOffset", static_cast<int>(offset));
+        control->put("xInt8", data[offset]);
+    }
+    control->put("cDoCommand", command);
     WaitWhileBusy();
 }
 

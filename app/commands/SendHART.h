@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 namespace app {
 
@@ -14,7 +15,7 @@ namespace app {
 // outstanding transaction; returns at once without a control. The busy
 // pointer shows meanwhile.
 void WaitWhileBusy();
-// True while a sender waits for its transaction: a timer that would start
+// True while a sender (or a loop scan) waits for its transaction: a timer that would start
 // transactions of its own holds back until the line is free again.
 bool WaitingForMeter();
 
@@ -98,6 +99,9 @@ void SendCmd239();
 void SendCmd241();
 void SendCmd250();
 void SendCmd252();
+
+// Any command with its request data given as bytes (a command text's request).
+void SendCommandData(int command, const std::vector<uint8_t>& data);
 
 // Commands with request data.
 void SendCmd17(const QString& message);

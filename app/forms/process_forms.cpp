@@ -111,15 +111,14 @@ void frmProcessTemperature::WriteRoutine() {
     if (!CanWrite()) return;
     // The unit and the source go out before the user-defined value is checked.
     const int unit = SelectedUnit(*ui->cmbProcessTemperatureUnit);
-    const bool unitTaken = unit < 0 || MeterTook([unit] { SendCmd53(kTemperatureVariable, static_cast<uint8_t>(unit)); });
+    if (unit >= 0) SendCmd53(kTemperatureVariable, static_cast<uint8_t>(unit));
     const int source = rdoProcessTemperatureSource->Selected();
     if (source >= 0) SendCmd234(static_cast<uint8_t>(source));
     float userDefined = 0.0f;
     if (!ParseEntry(*ui->txtUserDefinedTemperature, QStringLiteral("User Defined Temperature is not a valid numeric value."),
                     userDefined))
         return;
-    // Typed in the chosen unit: the meter would read it in the unit it kept.
-    if (!unitTaken) return;
+    // In degrees F whatever the display unit: a unit the meter refused does not hold it back.
     SendCmd232(userDefined);
 }
 
@@ -180,7 +179,7 @@ void frmProcessPressure::WriteRoutine() {
     if (!CanWrite()) return;
     // The unit goes out before the entries are checked.
     const int unit = SelectedUnit(*ui->cmbProcessPressureUnit);
-    const bool unitTaken = unit < 0 || MeterTook([unit] { SendCmd53(kPressureVariable, static_cast<uint8_t>(unit)); });
+    if (unit >= 0) SendCmd53(kPressureVariable, static_cast<uint8_t>(unit));
     float userDefined = 0.0f;
     float at4mA = 0.0f;
     float at20mA = 0.0f;
@@ -196,8 +195,7 @@ void frmProcessPressure::WriteRoutine() {
         return;
     const int source = rdoProcessPressureSource->Selected();
     if (source >= 0) SendCmd240(static_cast<uint8_t>(source));
-    // The pressures are typed in the chosen unit: the meter would read them in the unit it kept.
-    if (!unitTaken) return;
+    // In PSI whatever the display unit: each goes out, with its own refusal box.
     SendCmd238(userDefined);
     SendCmd253(atmospheric);
     SendCmd158(at20mA, at4mA);

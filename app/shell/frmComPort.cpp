@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "app/commands/LoopScan.h"
 #include "app/commands/ReadHART.h"
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
@@ -11,6 +12,7 @@
 namespace app {
 
 uint8_t ComPort = 1;
+uint8_t PollAddress = 0;
 int32_t DeviceStatus = 0;
 
 namespace {
@@ -59,7 +61,7 @@ bool MeterTook(const std::function<void()>& send) {
     return failures.count() == 0 && port->LinkOpen();
 }
 
-frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
+frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent, PortList portList)
     : QDialog(parent), ui(std::make_unique<Ui::frmComPort>()) {
     ui->setupUi(this);
     Fenwire1_ = new FenwireControl(api, this);
@@ -72,7 +74,7 @@ frmComPort::frmComPort(const fenwire::FenwireApi& api, QWidget* parent)
     connect(ui->cmbComPort, &QComboBox::activated, this, &frmComPort::cmbComPort_Click);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);  // hides; form and link stay
 
-    FillPortList();
+    if (portList == PortList::Probe) FillPortList();
     InitHART();
 }
 
@@ -90,6 +92,7 @@ void frmComPort::OpenPort() {
     Fenwire1_->put("cComPort", ComPort);
     Fenwire1_->put("cComState", 1);
     Fenwire1_->put("cAddrMode", 0);
+    Fenwire1_->put("cPollAddress", PollAddress);
     portOpened_ = Fenwire1_->get("cComError") == 0;
     lossReported_ = false;
 }
@@ -123,6 +126,12 @@ void frmComPort::ReportPortNotValid() {
     Fenwire1_->put("cComError", 0);
 }
 
+void frmComPort::UsePollAddress(uint8_t address) {
+    PollAddress = address;
+    // In polling-address mode this also drops the identifier of the device used before.
+    Fenwire1_->put("cPollAddress", PollAddress);
+}
+
 bool frmComPort::LinkOpen() const { return Fenwire1_->get("cComState") != 0 && portOpened_; }
 
 void frmComPort::showEvent(QShowEvent* event) {
@@ -154,6 +163,9 @@ void frmComPort::cmbComPort_Click() {
 }
 
 void frmComPort::Fenwire1_Result(short /*iAction*/, short iCommand, short iResult) {
+    // A loop scan's silent addresses and identities are its own business: no
+    // message, the link stays open, the device data store keeps the device in use.
+    if (LoopScan::running()) return;
     if (iResult == kNoValidResponse) {
         // Closed until the next InitHART: the next user action reopens it.
         Fenwire1_->put("cComState", 0);

@@ -20,6 +20,9 @@ class FenwireControl;
 
 // The port the link is opened on (1 to 24); kept in the settings between runs.
 extern uint8_t ComPort;
+// The polling address of the device in use on the port's line (0 for a
+// single meter; a loop scan looks at 0 to 15); kept in the settings with the port.
+extern uint8_t PollAddress;
 // The field device status byte of the latest transaction that got a response.
 extern int32_t DeviceStatus;
 
@@ -30,8 +33,12 @@ QString ResponseCodeSuffix(int responseCode);
 class frmComPort : public QDialog {
     Q_OBJECT
 public:
+    // Whether the form lists the ports it can open: the utility does; a
+    // program told its port (the command line) opens no other.
+    enum class PortList { Probe, Skip };
     // Creates Fenwire1 through `api`, probes the ports and opens the link on ComPort.
-    explicit frmComPort(const fenwire::FenwireApi& api, QWidget* parent = nullptr);
+    explicit frmComPort(const fenwire::FenwireApi& api, QWidget* parent = nullptr,
+                        PortList portList = PortList::Probe);
     ~frmComPort() override;
 
     // Opens the link on ComPort unless it is open already; run before every
@@ -45,6 +52,10 @@ public:
 
     // True when the link is open on a port that could be opened.
     bool LinkOpen() const;
+
+    // Makes `address` the device in use: every request from now on goes to
+    // the device at that polling address (found afresh by command 0).
+    void UsePollAddress(uint8_t address);
 
 signals:
     // A reply arrived and DeviceStatus holds its field device status byte.

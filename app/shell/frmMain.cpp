@@ -4,13 +4,15 @@
 #include <QDialog>
 #include <QSettings>
 #include <QTimer>
-#include <array>
 
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
 #include "app/commands/mGlobal.h"
+#include "app/commands/meter_mode.h"
+#include "app/reports/live_values.h"
 #include "app/shell/frmComPort.h"
+#include "app/shell/frmFindDevices.h"
 #include "platform/keyboard.h"
 #include "platform/platform.h"
 #include "ui_frmMain.h"
@@ -21,8 +23,6 @@ namespace {
 
 frmMain* gMainWindow = nullptr;
 
-constexpr int kEditModeCode = 241;
-constexpr int kInServiceCode = 240;
 constexpr int kSteamMeterType = 2;
 constexpr int kWaferStyle = 0;
 constexpr int kNoDisplay = 0;
@@ -44,12 +44,24 @@ std::unique_ptr<QSettings> openSettings() {
                                        kApplicationTitle);
 }
 constexpr char kComPortKey[] = "Settings/ComPort";
+constexpr char kPollAddressKey[] = "Settings/PollAddress";
+constexpr int kLastPollAddress = 15;
 
-// The stored port; port 1 when none is stored or the stored text is no port.
-uint8_t StoredComPort() {
+// The stored port's text as it stands in the settings; empty when none is stored.
+QString StoredComPortText() { return openSettings()->value(kComPortKey).toString(); }
+
+// The port a stored text names; port 1 when none is stored or the text is no port.
+uint8_t ComPortOf(const QString& stored) {
     bool ok = false;
-    const int port = openSettings()->value(kComPortKey).toString().trimmed().toInt(&ok);
+    const int port = stored.trimmed().toInt(&ok);
     return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
+}
+
+// The stored polling address; 0 when none is stored or the stored text is no address.
+uint8_t StoredPollAddress() {
+    bool ok = false;
+    const int address = openSettings()->value(kPollAddressKey).toString().trimmed().toInt(&ok);
+    return ok && address >= 0 && address <= kLastPollAddress ? static_cast<uint8_t>(address) : 0;
 }
 
 bool IsFlowVariable(int variableCode) { return variableCode >= 0 && variableCode <= 2; }
@@ -69,14 +81,7 @@ bool formBuilt(const QString& form) { return formFactories().count(form) != 0; }
 
 }  // namespace
 
-QString PVLabelText(int variableCode) {
-    static const std::array<const char*, 7> kLabels = {
-        "PV (Volume):",      "PV (Mass):",     "PV (Standard):", "PV (Velocity):",
-        "PV (Temperature):", "PV (Pressure):", "PV (Frequency):",
-    };
-    if (variableCode < 0 || variableCode >= static_cast<int>(kLabels.size())) return QStringLiteral("PV (Invalid):");
-    return QString::fromLatin1(kLabels[static_cast<size_t>(variableCode)]);
-}
+QString PVLabelText(int variableCode) { return "PV (" + PVVariableName(variableCode) + "):"; }
 
 void setFormFactory(const QString& form, FormFactory factory) {
     if (factory)
@@ -108,14 +113,26 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     platform::applyEntryLook(*this);
     platform::prepareKeyboard(*this);
 
-    ComPort = StoredComPort();
+    storedComPort_ = StoredComPortText();
+    ComPort = ComPortOf(storedComPort_);
+    storedPollAddress_ = StoredPollAddress();
+    PollAddress = storedPollAddress_;
+    ShowPollAddress();
     portForm_ = new frmComPort(api, this);
     // The lamps follow the status byte of every reply, not only those of Update.
     connect(portForm_, &frmComPort::DeviceStatusReceived, this, &frmMain::UpdateStatusLeds);
 }
 
 frmMain::~frmMain() {
-    openSettings()->setValue(kComPortKey, QString::number(ComPort));
+    // Written only when they changed: the settings file is left alone (and
+    // quitting stays quick) when the port and address stayed what was stored.
+    const bool portChanged = QString::number(ComPort) != storedComPort_;
+    const bool addressChanged = PollAddress != storedPollAddress_;
+    if (portChanged || addressChanged) {
+        const auto settings = openSettings();
+        if (portChanged) settings->setValue(kComPortKey, QString::number(ComPort));
+        if (addressChanged) settings->setValue(kPollAddressKey, QString::number(PollAddress));
+    }
     if (gMainWindow == this) gMainWindow = nullptr;
 }
 
@@ -183,6 +200,7 @@ void frmMain::ConnectLeaves() {
     connect(ui->mnuRestoreConfiguration, &QAction::triggered, this, &frmMain::RestoreConfiguration);
     connect(ui->mnuRestoreFactoryConfiguration, &QAction::triggered, this, &frmMain::RestoreFactoryConfiguration);
     connect(ui->mnuComPort, &QAction::triggered, this, &frmMain::OpenComPort);
+    connect(ui->mnuFindDevices, &QAction::triggered, this, &frmMain::FindDevices);
 
     for (QAction* entry : std::as_const(notBuilt_)) entry->setEnabled(false);
 }
@@ -208,27 +226,21 @@ bool frmMain::ReadIdentity() {
 
 void frmMain::update() {
     ++updateDepth_;
-    FenwireControl* fenwire = Fenwire1();
     // Failed when a transaction got no response or an error, or could not run
     // because the link was closed. The refresh ends there and each value shows
     // only once the meter answered for it: what was never read stays empty.
-    UpdateOK = MeterTook([] { SendAction2(); });
-    if (UpdateOK) {
-        ui->txtPercentOfRange->setText(RoundedText(fenwire->getFloat("p02Percent"), 4));
-        UpdateOK = MeterTook([] { SendCmd50(); });
-    }
-    if (UpdateOK) {
-        ui->PVLabel->setText(PVLabelText(PVVariableCode));
-        UpdateOK = MeterTook([] { SendAction3(); });
-    }
-    if (UpdateOK) {
-        ui->txtPV->setText(RoundedText(fenwire->getFloat("p03Pv1"), 4));
-        ui->lblPVUnit->setText(fenwire->getText("p03sPv1Unit"));
-        ui->txtAnalogOutputCurrent->setText(RoundedText(fenwire->getFloat("p02Current"), 2));
-        ui->txtProcessTemperature->setText(RoundedText(fenwire->getFloat("p03Pv3"), 1));
-        ui->lblProcessTemperatureUnit->setText(fenwire->getText("p03sPv3Unit"));
-        ui->txtProcessPressure->setText(RoundedText(fenwire->getFloat("p03Pv4"), 2));
-        ui->lblProcessPressureUnit->setText(fenwire->getText("p03sPv4Unit"));
+    LiveValues values;
+    UpdateOK = ReadLiveValues(values);
+    if (values.currentRead) ui->txtPercentOfRange->setText(RoundedText(values.percent, kPercentPlaces));
+    if (values.variableRead) ui->PVLabel->setText(PVLabelText(values.pvVariableCode));
+    if (values.processRead) {
+        ui->txtPV->setText(RoundedText(values.pv, kPVPlaces));
+        ui->lblPVUnit->setText(values.pvUnit);
+        ui->txtAnalogOutputCurrent->setText(RoundedText(values.current, kCurrentPlaces));
+        ui->txtProcessTemperature->setText(RoundedText(values.temperature, kTemperaturePlaces));
+        ui->lblProcessTemperatureUnit->setText(values.temperatureUnit);
+        ui->txtProcessPressure->setText(RoundedText(values.pressure, kPressurePlaces));
+        ui->lblProcessPressureUnit->setText(values.pressureUnit);
     }
     // The status byte came with these replies: the lamps show the meter as it is now.
     UpdateStatusLeds();
@@ -367,7 +379,7 @@ void frmMain::EnterEditMode() {
         if (!MeterTook([] { SendCmd129(); })) return;
         PasswordProtected = PasswordProtectionFlag != 0;
         if (PasswordProtected && !PasswordConfirmed()) {
-            platform::MsgBox(QStringLiteral("Incorrect Password"), platform::vbOKOnly, platform::vbCritical);
+            platform::MsgBox(QString::fromLatin1(kIncorrectPassword), platform::vbOKOnly, platform::vbCritical);
             return;
         }
     }
@@ -395,8 +407,8 @@ bool frmMain::CanWrite() {
     // Judged on the mode the meter reported, never on defaults.
     if (!modeRead_ && !ReadMode()) return false;
     if (!EditMode &&
-        platform::MsgBox(QStringLiteral("Meter is not in Edit Mode.  Enter edit mode now?"), platform::vbYesNo,
-                         platform::vbNoIcon, QStringLiteral("Not in Edit Mode")) == platform::vbYes)
+        platform::MsgBox(QString::fromLatin1(kNotInEditModeQuestion), platform::vbYesNo, platform::vbNoIcon,
+                         QString::fromLatin1(kNotInEditModeTitle)) == platform::vbYes)
         EnterEditMode();
     return EditMode;
 }
@@ -463,6 +475,31 @@ void frmMain::OpenFlowProfiling() {
 
 void frmMain::OpenHartAnalysis() {
     if (Fenwire1()->get("cBusview") == 0) Fenwire1()->put("cBusview", 1);
+}
+
+void frmMain::FindDevices() {
+    frmFindDevices dialog(this);
+    platform::showModal(dialog);
+    if (const std::optional<int> address = dialog.chosenAddress()) ConnectToDevice(static_cast<uint8_t>(*address));
+}
+
+void frmMain::ShowPollAddress() { ui->lblPollAddress->setText("Polling Address: " + QString::number(PollAddress)); }
+
+void frmMain::ConnectToDevice(uint8_t pollAddress) {
+    portForm_->UsePollAddress(pollAddress);
+    ShowPollAddress();
+    // Nothing shown or judged may be the previous device's.
+    modeRead_ = false;
+    optionsRead_ = false;
+    flowProfilingEnabled_ = true;
+    setEntryEnabled(ui->mnuFlowProfiling, true);
+    setEntryEnabled(ui->mnuLCDDisplay, true);
+    ui->mnuTotalizerSettings->setVisible(false);
+    for (QLineEdit* field : {ui->txtModelNumber, ui->txtTag, ui->txtPV, ui->txtAnalogOutputCurrent,
+                             ui->txtPercentOfRange, ui->txtProcessTemperature, ui->txtProcessPressure})
+        field->clear();
+    ui->btnConnect->setEnabled(true);
+    btnConnect_Click();
 }
 
 void frmMain::OpenComPort() {

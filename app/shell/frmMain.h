@@ -84,6 +84,10 @@ public:
 
     frmComPort& portForm() { return *portForm_; }
 
+    // Makes the device at `pollAddress` on the port's line the one in use and
+    // connects to it as Connect does: what is shown afterwards is that device's.
+    void ConnectToDevice(uint8_t pollAddress);
+
     // Meter facts that other forms consult.
     int AccessLevel = 0;
     int SensorOption = 0;
@@ -122,6 +126,9 @@ private:
     void OpenFlowProfiling();
     void OpenHartAnalysis();
     void OpenComPort();
+    void FindDevices();
+    // The polling address in use, beside the buttons.
+    void ShowPollAddress();
 
     // True when the user confirmed the password prompt with OK.
     bool PasswordConfirmed();
@@ -133,6 +140,8 @@ private:
 
     std::unique_ptr<Ui::frmMain> ui;
     frmComPort* portForm_ = nullptr;  // a child of this window
+    QString storedComPort_;           // the port's text in the settings at start, to save only a change
+    uint8_t storedPollAddress_ = 0;   // the polling address in the settings at start, likewise
     QTimer* tmrUpdateDisplay = nullptr;
     bool UpdateOK = false;
     bool flowProfilingEnabled_ = true;

@@ -188,6 +188,10 @@ void closeWindowsOnTerminationSignal(QWidget* mainWindow) {
 
 int main(int argc, char** argv) {
     if (const auto status = answerInformationOption(argc, argv)) return *status;
+    // Beyond a file-size limit (ulimit -f) a write fails as on a full disk,
+    // and the program's own failure message follows, instead of the signal
+    // ending it with a file cut short.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication application(argc, argv);
     catchTerminationSignals();
     app::SetApplicationTitle();

@@ -8,13 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <functional>
 
-#include "app/commands/SendHART.h"
-#include "app/commands/fenwire1.h"
-#include "app/commands/format.h"
-#include "app/commands/mGlobal.h"
-#include "app/commands/modUnitCodes.h"
 #include "app/forms/configuration_form.h"
 #include "app/shell/frmMain.h"
 #include "app/tools/report_output.h"
@@ -23,28 +17,6 @@
 #include "platform/platform.h"
 
 namespace app {
-
-namespace {
-
-// K-factor from revision 9, totalizer settings from revision 18.
-constexpr int kFirstRevisionWithKFactor = 9;
-constexpr int kFirstRevisionWithTotalizerSettings = 18;
-constexpr int kStepsWithoutOptions = 26;
-
-// The text of a code; a code outside the list is "Invalid".
-QString mapped(int code, std::initializer_list<const char*> texts) {
-    if (code < 0 || code >= static_cast<int>(texts.size())) return QStringLiteral("Invalid");
-    return QString::fromLatin1(texts.begin()[code]);
-}
-
-void readInto(void (*send)(), const std::function<void()>& fill) {
-    if (MeterTook(send)) fill();
-}
-
-bool hasKFactor(int revision) { return revision >= kFirstRevisionWithKFactor; }
-bool hasTotalizerSettings(int revision) { return revision >= kFirstRevisionWithTotalizerSettings; }
-
-}  // namespace
 
 frmConfigReport::frmConfigReport(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmConfigReport"));
@@ -157,8 +129,7 @@ frmConfigReport::frmConfigReport(QWidget* parent) : QDialog(parent) {
     connect(btnPrint, &QPushButton::clicked, this, &frmConfigReport::btnPrint_Click);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::close);
 
-    const frmMain* main = MainWindow();
-    ApplyRevision(main ? main->SoftwareRevision : 0);
+    ApplyRevision(MainWindowIdentity().softwareRevision);
     OpenLinkIfNeeded();
 }
 
@@ -168,18 +139,16 @@ QLineEdit* frmConfigReport::box(const char* name) const {
     return found;
 }
 
-QString frmConfigReport::text(const char* name) const { return box(name)->text(); }
-
 void frmConfigReport::ApplyRevision(int softwareRevision) {
-    revision_ = softwareRevision;
-    const bool kFactor = hasKFactor(revision_);
-    const bool totalizerSettings = hasTotalizerSettings(revision_);
+    report_.revision = softwareRevision;
+    const bool kFactor = ConfigReportHasKFactor(softwareRevision);
+    const bool totalizerSettings = ConfigReportHasTotalizerSettings(softwareRevision);
     for (const char* name : {"txtKFactor", "lblKFactor"})
         findChild<QWidget*>(QString::fromLatin1(name))->setVisible(kFactor);
     for (const char* name : {"txtRollOverValue", "txtMultiplier", "txtUserSpecifiedTotalizerUnit", "lblRollOverValue",
                              "lblMultiplier", "lblCustomTotalizerUnit"})
         findChild<QWidget*>(QString::fromLatin1(name))->setVisible(totalizerSettings);
-    ReadProgress->setMaximum(kStepsWithoutOptions + (kFactor ? 1 : 0) + (totalizerSettings ? 1 : 0));
+    ReadProgress->setMaximum(ConfigReportSteps(softwareRevision));
     adjustSize();
 }
 
@@ -198,178 +167,23 @@ void frmConfigReport::btnRead_Click() {
 
 void frmConfigReport::Step() { ReadProgress->setValue(ReadProgress->value() + 1); }
 
-// A command the meter did not take fills nothing: its boxes stay empty
-// rather than show values another read left in the store.
+void frmConfigReport::Show(const ConfigReport& report) {
+    for (const ReportField& field : ConfigReportFields()) box(field.box)->setText(report.field(field.box));
+}
+
 void frmConfigReport::Read() {
     for (QLineEdit* shown : findChildren<QLineEdit*>()) shown->clear();
     // A revision that changed since the form opened (another meter connected)
     // reshapes the form, so the steps always fill the bar exactly.
-    const frmMain* main = MainWindow();
-    if (main && main->SoftwareRevision != revision_) ApplyRevision(main->SoftwareRevision);
-    FenwireControl* control = Fenwire1();
-    auto pv = [control](const char* name, int places) {
-        return control ? RoundedText(control->getFloat(name), places) : QString();
-    };
-    auto unit = [control](const char* name) { return control ? UnitText(control->get(name)) : QString(); };
-
+    const MeterIdentity identity = MainWindowIdentity();
+    if (identity.softwareRevision != report_.revision) ApplyRevision(identity.softwareRevision);
     ReadProgress->setValue(0);
     frameDownLoadingData->setVisible(true);
-
-    if (main) {
-        box("txtModelNumber")->setText(main->findChild<QLineEdit*>(QStringLiteral("txtModelNumber"))->text());
-        box("txtTag")->setText(main->findChild<QLineEdit*>(QStringLiteral("txtTag"))->text());
-        box("txtDeviceID")->setText(QString::number(main->DeviceNumber));
-    }
-    Step();
-
-    readInto(&SendCmd137, [&] {
-        box("txtPartNumber")->setText(PartNumber);
-    });
-    Step();
-    readInto(&SendCmd50, [&] {
-        box("txtPVType")->setText(mapped(PVVariableCode, {"Volume Flow", "Mass Flow", "Standard Flow", "Velocity",
-                                                          "Temperature", "Pressure", "Frequency"}));
-    });
-    Step();
-    readInto(&SendAction2, [&] { box("txtLoopCurrent")->setText(pv("p02Current", 4)); });
-    readInto(&SendAction3, [&] {
-        box("txtPV")->setText(pv("p03Pv1", 4));
-        box("txtPVUnit")->setText(unit("p03Pv1Unit"));
-        box("txtProcessTemperature")->setText(pv("p03Pv3", 2));
-        box("txtTemperatureUnit")->setText(unit("p03Pv3Unit"));
-        box("txtProcessPressure")->setText(pv("p03Pv4", 3));
-        box("txtPressureUnit")->setText(unit("p03Pv4Unit"));
-        box("txtSheddingFrequency")->setText(pv("p03Pv2", 1));
-    });
-    Step();
-    readInto(&SendCmd15, [&] {
-        box("txtUpperRange")->setText(RoundedText(UpperRangeValue, 3));
-        box("txtLowerRange")->setText(RoundedText(LowerRangeValue, 3));
-        box("txtDamping")->setText(RoundedText(DampingValue, 4));
-        box("txtAlarmCurrent")->setText(mapped(AlarmSelectionCode, {"High (21.75mA)", "Low (3.75mA)"}));
-    });
-    Step();
-    readInto(&SendCmd235, [&] {
-        box("txtTemperatureSource")
-            ->setText(mapped(TemperatureSource, {"Integrated RTD", "External RTD", "User Specified", "Steam Table"}));
-    });
-    Step();
-    readInto(&SendCmd233, [&] {
-        box("txtUserSpecifiedTemperature")->setText(RoundedText(UserDefinedTemperature, 2));
-    });
-    Step();
-    readInto(&SendCmd241, [&] {
-        box("txtPressureSource")
-            ->setText(mapped(PressureSource, {"Analog input - Absolute", "User Specified", "Steam Table",
-                                              "Analog input - Gauge"}));
-    });
-    Step();
-    readInto(&SendCmd239, [&] {
-        box("txtUserSpecifiedPressure")->setText(NumberText(UserDefinedPressure));
-    });
-    Step();
-    readInto(&SendCmd184, [&] {
-        box("txtInputUpperRange")->setText(RoundedText(InputUpperRange, 5));
-        box("txtInputLowerRange")->setText(RoundedText(InputLowerRange, 5));
-        box("txtInputPressure")->setText(RoundedText(InputPressure, 5));
-        box("txtInputCurrent")->setText(RoundedText(InputCurrent, 5));
-    });
-    Step();
-    readInto(&SendCmd205, [&] {
-        box("txtProcessDensity")->setText(RoundedText(ProcessDensity, 6));
-        box("txtStandardDensity")->setText(RoundedText(StandardDensity, 6));
-        box("txtProcessViscosity")->setText(RoundedText(ProcessViscosity, 6));
-    });
-    Step();
-    readInto(&SendCmd214, [&] {
-        box("txtDensityViscositySource")
-            ->setText(mapped(DensityViscositySource, {"Property Table", "User Specified", "Steam Table"}));
-    });
-    Step();
-    readInto(&SendCmd216, [&] {
-        box("txtPropertyTableName")->setText(PropertyTableName);
-        box("txtPropertyTableVersion")->setText(QString::number(PropertyTableVersion));
-    });
-    Step();
-    readInto(&SendCmd212, [&] {
-        box("txtViscosity")->setText(RoundedText(UserDefinedViscosity, 6));
-        box("txtDensity")->setText(RoundedText(UserDefinedDensity, 6));
-    });
-    Step();
-    readInto(&SendCmd164, [&] {
-        box("txtLCD")->setText(mapped(LCDDisplayMode, {"Primary Variable", "Loop Current", "Totalizer", "Temperature",
-                                                       "Pressure", "PV & Totalizer"}));
-    });
-    Step();
-    readInto(&SendCmd208, [&] {
-        box("txtPipeID")->setText(RoundedText(PipeID, 3));
-    });
-    Step();
-    readInto(&SendCmd145, [&] {
-        box("txtStandardTemperature")->setText(RoundedText(BaseTemperature, 2));
-    });
-    Step();
-    readInto(&SendCmd147, [&] {
-        box("txtStandardPressure")->setText(RoundedText(BasePressure, 3));
-    });
-    Step();
-    readInto(&SendCmd252, [&] {
-        box("txtAtmosphericPressure")->setText(RoundedText(AtmosphericPressure, 3));
-    });
-    Step();
-    if (hasKFactor(revision_)) {
-        readInto(&SendCmd167, [&] {
-            box("txtKFactor")->setText(RoundedText(KFactor, 5));
-        });
+    report_ = ReadConfigReport(identity, [this](const ConfigReport& report) {
+        Show(report);
         Step();
-    }
-    readInto(&SendCmd149, [&] {
-        box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 1));
     });
-    Step();
-    readInto(&SendCmd152, [&] {
-        box("txtUpperRangeFrequency")->setText(NumberText(UpperRangeFrequency));
-    });
-    Step();
-    readInto(&SendCmd154, [&] {
-        box("txtPulseOutputFrequency")->setText(NumberText(PulseOutputFrequency));
-    });
-    Step();
-    readInto(&SendCmd156, [&] {
-        box("txtUserSpecifiedFrequency")->setText(NumberText(UserDefinedFrequency));
-    });
-    Step();
-    readInto(&SendCmd150, [&] {
-        box("txtPulseMode")->setText(mapped(PulseOutputMode, {"Shedding Frequency", "Scaled PV", "User Spec Frequency",
-                                                              "Disabled"}));
-    });
-    Step();
-    readInto(&SendCmd149, [&] {
-        box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 0));
-    });
-    Step();
-
-    // Without the meter's totalizer settings the multiplier is 1: the
-    // totalizer counts in the unit command 160 names.
-    float multiplier = 1.0f;
-    box("txtMultiplier")->setText(QStringLiteral("1.0"));
-    if (hasTotalizerSettings(revision_)) {
-        readInto(&SendCmd188, [&] {
-            multiplier = TotalizerMultiplier;
-            box("txtRollOverValue")->setText(NumberText(TotalizerRollOverValue));
-            box("txtMultiplier")->setText(NumberText(TotalizerMultiplier));
-            box("txtUserSpecifiedTotalizerUnit")->setText(TotalizerCustomUnit);
-        });
-        Step();
-    }
-    readInto(&SendCmd160, [&] {
-        box("txtTotalizerValue")->setText(ScientificText(TotalizerValue));
-        box("txtTotalizerMode")->setText(mapped(TotalizerRunning, {"Stopped", "Running"}));
-        box("txtTotalizerUnit")
-            ->setText(multiplier != 1.0f ? text("txtUserSpecifiedTotalizerUnit") : UnitText(TotalizerUnitCode));
-    });
-    Step();
-
+    Show(report_);
     frameDownLoadingData->setVisible(false);
     // The bar shows beside the buttons while a Read runs; its place is kept
     // while it is hidden, so a Read never changes the form's size.
@@ -384,56 +198,6 @@ void frmConfigReport::btnPrint_Click() {
     setButtonsEnabled(true);
 }
 
-QStringList frmConfigReport::ReportLines() const {
-    auto t = [this](const char* name) { return text(name); };
-    QStringList lines = {
-        "Device ID: " + t("txtDeviceID"),
-        "Tag: " + t("txtTag"),
-        "Model Number: " + t("txtModelNumber"),
-        "Part Number: " + t("txtPartNumber"),
-        "Primary Variable Type: " + t("txtPVType"),
-        "Primary Variable: " + t("txtPV") + " " + t("txtPVUnit"),
-        "Loop Current: " + t("txtLoopCurrent") + " mA",
-        "Analog Output Range: " + t("txtLowerRange") + " to " + t("txtUpperRange") + " " + t("txtPVUnit"),
-        "Process Temperature: " + t("txtProcessTemperature") + " " + t("txtTemperatureUnit"),
-        "Temperature Source: " + t("txtTemperatureSource"),
-        "User Specified Temperature: " + t("txtUserSpecifiedTemperature") + " F",
-        "Shedding Frequency: " + t("txtSheddingFrequency") + " Hz",
-        "Process Pressure: " + t("txtProcessPressure") + " " + t("txtPressureUnit"),
-        "Pressure Source: " + t("txtPressureSource"),
-        "User Specified Pressure: " + t("txtUserSpecifiedPressure") + " PSI",
-        "Analog Input Range: " + t("txtInputLowerRange") + " to " + t("txtInputUpperRange") + " PSI",
-        "Analig Input Current: " + t("txtInputCurrent") + " mA",
-        "Analog Input Pressure: " + t("txtInputPressure") + " PSI",
-        "Process Density: " + t("txtProcessDensity") + " lb/cft",
-        "Process Viscosity: " + t("txtProcessViscosity") + " cP",
-        "Standard Density: " + t("txtStandardDensity") + "lb/cft",
-        "Density and Viscosity Source: " + t("txtDensityViscositySource"),
-        "Property Table: " + t("txtPropertyTableName") + " Ver: " + t("txtPropertyTableVersion"),
-        "User Specified Density: " + t("txtDensity") + " lb/cft",
-        "User Specified Viscosity: " + t("txtViscosity") + " cP",
-        "Damping Value: " + t("txtDamping") + " Seconds",
-        "LCD Display Setting: " + t("txtLCD"),
-        "Pipe ID: " + t("txtPipeID") + " Inches",
-        "Alarm Current: " + t("txtAlarmCurrent"),
-        "Standard Temperature: " + t("txtStandardTemperature") + " F",
-        "Standard Pressure: " + t("txtStandardPressure") + " PSI",
-        "Atmospheric Pressure: " + t("txtAtmosphericPressure") + " PSI",
-        "K-Factor: " + t("txtKFactor"),
-        "Low Flow Cutoff: " + t("txtLowFlowCutoff") + " Hz",
-        "Pulse Output Mode: " + t("txtPulseMode"),
-        "Pulse Output Frequency: " + t("txtPulseOutputFrequency") + " Hz",
-        "Pulse Output Upper Range Frequency: " + t("txtUpperRangeFrequency") + " Hz",
-        "Pulse Output User Specified Frequency: " + t("txtUserSpecifiedFrequency") + " Hz",
-        "Totalizer Value: " + t("txtTotalizerValue") + " " + t("txtTotalizerUnit"),
-        "Totalizer Mode: " + t("txtTotalizerMode"),
-    };
-    if (hasTotalizerSettings(revision_)) {
-        lines << "Totalizer Rollover Value: " + t("txtRollOverValue")
-              << "Totalizer Multiplier: " + t("txtMultiplier")
-              << "Custom Totalizer Unit: " + t("txtTotalizerUnit");
-    }
-    return lines;
-}
+QStringList frmConfigReport::ReportLines() const { return ConfigReportLines(report_); }
 
 }  // namespace app

@@ -1,11 +1,12 @@
-// The configuration report: reads the meter's whole configuration into one
-// screen, with a progress bar while the 26 to 28 transactions run, and turns
-// it into report lines for the printer or a text file. Only reads. What it
-// reads and prints depends on the meter's software revision.
+// The configuration report window: shows the report (app/reports) that it
+// reads, with a progress bar while the 26 to 28 transactions run, and sends
+// its lines to the printer or a text file.
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
+
+#include "app/reports/config_report.h"
 
 class QGroupBox;
 class QLabel;
@@ -31,16 +32,17 @@ private:
     void btnPrint_Click();
     void Read();
     void Step();
+    // Every box shows its field of `report` (empty when absent).
+    void Show(const ConfigReport& report);
     void setButtonsEnabled(bool enabled);
     QLineEdit* box(const char* name) const;
-    QString text(const char* name) const;
 
     QGroupBox* frameDownLoadingData;
     QProgressBar* ReadProgress;
     QPushButton* btnRead;
     QPushButton* btnPrint;
     QPushButton* btnOK;
-    int revision_ = 0;  // the software revision the form is shaped for
+    ConfigReport report_;  // the latest read; its revision is the one the form is shaped for
 };
 
 }  // namespace app

@@ -8,16 +8,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <array>
-#include <functional>
-#include <optional>
 
-#include "app/commands/SendHART.h"
-#include "app/commands/fenwire1.h"
-#include "app/commands/format.h"
-#include "app/commands/mGlobal.h"
 #include "app/forms/configuration_form.h"
-#include "app/shell/frmMain.h"
 #include "app/tools/report_output.h"
 #include "app/tools/tool_widgets.h"
 #include "platform/fit.h"
@@ -29,32 +21,10 @@ namespace {
 
 const QString kCarrierStatus = QStringLiteral("Carrier Status");
 const QString kFaultLog = QStringLiteral("Fault Log");
-constexpr int kLiquidDeviceType = 1;
-constexpr int kFirstRevisionWithFaultLog = 10;
 
-const std::array<const char*, 16> kStatusBitTexts = {
-    "Can Not Rough Tune Carrier", "Can Not Fine Tune Carrier", "RF Gain limited",
-    "RF Too Strong",              "Audio Processing Overrun",  "Renolds Out of Range",
-    "Low Loop Voltage",           "Low VCC",                   "High VCC",
-    "Display TimeOut",            "ADC Failure",               "EEPROM Failure",
-    "Temperature Sensor Failure", "EEPROM Conflict",           "EEPROM Page Fault",
-    "EEPROM Write Failure",
-};
-
-// The text of a code, or nothing for a code outside the list (the box then keeps its text).
-std::optional<QString> mapped(int code, std::initializer_list<const char*> texts) {
-    if (code < 0 || code >= static_cast<int>(texts.size())) return std::nullopt;
-    return QString::fromLatin1(texts.begin()[code]);
-}
-void showMapped(QLineEdit* box, int code, std::initializer_list<const char*> texts) {
-    if (const auto text = mapped(code, texts)) box->setText(*text);
-}
-
-// A three-state box takes 0 (clear), 1 (checked) and 2 (grey); another value
-// leaves it as it was, and the read goes on.
+// A three-state box shows 0 (clear), 1 (checked) and 2 (grey).
 void setCheckValue(QCheckBox* box, int value) {
-    if (value >= Qt::Unchecked && value <= Qt::Checked)
-        box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+    box->setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 int checkValue(const QCheckBox* box) {
     switch (box->checkState()) {
@@ -62,18 +32,6 @@ int checkValue(const QCheckBox* box) {
     case Qt::PartiallyChecked: return 2;
     default: return 0;
     }
-}
-
-// Day, month and four-digit year in three boxes; a date the meter sent
-// with an impossible day or month leaves them empty.
-void showDate(const QDate& date, QLineEdit* day, QLineEdit* month, QLineEdit* year) {
-    day->setText(date.isValid() ? QString::number(date.day()) : QString());
-    month->setText(date.isValid() ? QString::number(date.month()) : QString());
-    year->setText(date.isValid() ? QString::number(date.year()) : QString());
-}
-
-void readInto(void (*send)(), const std::function<void()>& fill) {
-    if (MeterTook(send)) fill();
 }
 
 // The leading number of a text, as far as it goes: "-32768" gives -32768,
@@ -89,13 +47,6 @@ int leadingNumber(const QString& text) {
 }
 
 }  // namespace
-
-QStringList StatusCodeTexts(uint16_t word) {
-    QStringList texts;
-    for (size_t bit = 0; bit < kStatusBitTexts.size(); ++bit)
-        if (word & (1u << bit)) texts << QString::fromLatin1(kStatusBitTexts[bit]);
-    return texts;
-}
 
 frmStatus_Codes::frmStatus_Codes(const QString& codeList, const QString& value, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmStatus_Codes"));
@@ -239,116 +190,25 @@ QLineEdit* frmDiagnostics::box(const char* name) const {
     return found;
 }
 
-// A command the meter did not take fills nothing: its boxes stay empty
-// rather than show values another read left in the store.
 void frmDiagnostics::Read() {
     platform::BusyPointer busy;
     for (QLineEdit* shown : findChildren<QLineEdit*>()) shown->clear();
+    // The flags start as the boxes show them: a value no box can show keeps the one before.
+    DiagnosticsReport previous;
+    previous.passwordProtection = checkValue(chkPasswordProtection);
+    previous.fixedCarrier = checkValue(chkFixedCarrier);
+    previous.lowXmtPower = checkValue(chkLowXmtPower);
+    report_ = previous;
     if (!OpenLinkIfNeeded()) return;
-    const frmMain* main = MainWindow();
-    FenwireControl* control = Fenwire1();
-    auto number = [](int value) { return QString::number(value); };
-
-    readInto(&SendCmd180, [&] {
-        box("txtMissingPulses")->setText(number(MissingPulses));
-        box("txtReynolds")->setText(NumberText(Reynolds));
-        box("txtStrouhal")->setText(NumberText(Strouhal));
-        box("txtWDRS")->setText(number(WDRS));
-    });
-
-    readInto(&SendCmd132, [&] { box("txtModelNumber")->setText(ModelNumber); });
-    // Identity from the last identify, which the link control and the store keep.
-    if (control) {
-        box("txtDeviceID")->setText(number(control->get("p00DeviceNumber")));
-        box("txtManufacturer")->setText(number(control->get("p00VendorID")));
-        box("txtSoftwareRevision")->setText(number(control->get("p00SoftwRev")));
-    }
-    box("txtHardwareRevision")->setText(number(HardwareRevision));
-
-    readInto(&SendCmd135, [&] {
-        // Packed ASCII pads with blanks: a deviation of blanks only is none.
-        box("txtModelDeviation")
-            ->setText(ModelDeviation.trimmed().isEmpty() ? QStringLiteral("none") : ModelDeviation);
-    });
-
-    readInto(&SendCmd133, [&] {
-        box("txtTopLevelRevision")->setText(number(TopLevelRevision));
-    });
-
-    readInto(&SendCmd178, [&] {
-        box("txtAGCVoltage")->setText(RoundedText(AGCVoltage, 2));
-        box("txtAudioppVoltage")->setText(RoundedText(AudioPPVoltage, 2));
-        box("txtAudioDCVoltage")->setText(RoundedText(AudioDCVoltage, 2));
-        box("txtUltrasonicppVoltage")->setText(RoundedText(UltrasonicPPVoltage, 2));
-        box("txtUltrasonicDCVoltage")->setText(RoundedText(UltrasonicDCVoltage, 2));
-    });
-
-    readInto(&SendCmd179, [&] {
-        box("txtVCCVoltage")->setText(RoundedText(VCCVoltage, 2));
-        box("txtLoopVoltage")->setText(RoundedText(LoopVoltage, 2));
-        box("txtStatusCodes")->setText(number(StatusCodes));
-        box("txtBlockageFactor")->setText(RoundedText(BlockageFactor, 4));
-        if (main && main->SoftwareRevision >= kFirstRevisionWithFaultLog) {
-            lblFault_Log->setVisible(true);
-            txtFault_Log->setVisible(true);
-            btnFlault_Log->setVisible(true);
-            txtFault_Log->setText(number(FaultLog));
-        }
-    });
-    if (main)
-        box("txtManufacturersDeviceType")
-            ->setText(main->DeviceType == kLiquidDeviceType ? QStringLiteral("Liquid Flow Meter")
-                                                            : QStringLiteral("Gas Flow Meter"));
-
-    readInto(&SendCmd208, [&] {
-        box("txtPipeID")->setText(RoundedText(PipeID, 2));
-    });
-    readInto(&SendCmd210, [&] {
-        box("txtStrutSize")->setText(RoundedText(StrutSize, 4));
-    });
-    readInto(&SendCmd149, [&] {
-        box("txtLowFlowCutoff")->setText(RoundedText(LowFlowCutoff, 0));
-    });
-    readInto(&SendCmd182, [&] {
-        box("txtMTE")->setText(RoundedText(MTE, 2));
-        box("txtMPE")->setText(RoundedText(MPE, 2));
-    });
-    readInto(&SendCmd183, [&] {
-        showDate(ModificationDate, box("txtModificationDateDay"), box("txtModificationDateMonth"),
-                 box("txtModificationDateYear"));
-        box("txtModificationNumber")->setText(number(ModificationNumber));
-    });
-    readInto(&SendCmd129, [&] {
-        setCheckValue(chkPasswordProtection, PasswordProtectionFlag);
-        box("txtAccessLevel")->setText(number(AccessLevel));
-    });
-
-    readInto(&SendCmd229, [&] {
-        setCheckValue(chkFixedCarrier, CarrierMode);
-        box("txtCBW")->setText(number(CBW));
-        box("txtBCF")->setText(number(BCF));
-        box("txtCSP")->setText(number(CSP));
-        box("txtCFV")->setText(number(CFV));
-        showMapped(box("txtSideband"), checkValue(chkFixedCarrier),
-                   {"Lower Side Band", "Fixed Frequency", "Upper Side Band"});
-        chkLowXmtPower->setChecked(LowXmtPower != 0);
-    });
-
-    readInto(&SendCmd137, [&] {
-        box("txtPartNumber")->setText(PartNumber);
-        showMapped(box("txtMeterType"), MeterType, {"Gas", "Liquid", "Steam"});
-        showMapped(box("txtMeterStyle"), MeterStyle, {"Wafer", "Insertion"});
-        showMapped(box("txtSensorOption"), SensorOption, {"None", "Temperature", "Pressure", "B"});
-        showMapped(box("txtDisplayOption"), DisplayOption, {"None", "LCD"});
-    });
-
-    readInto(&SendCmd199, [&] {
-        showDate(CalibrationDate, box("txtCalibrationDateDay"), box("txtCalibrationDateMonth"),
-                 box("txtCalibrationDateYear"));
-    });
-    readInto(&SendCmd170, [&] {
-        box("txtSimulationMode")->setText(SimulationMode == 1 ? QStringLiteral("Carrier") : QStringLiteral("Output"));
-    });
+    report_ = ReadDiagnosticsReport(MainWindowIdentity(), previous);
+    for (const ReportField& field : DiagnosticsReportFields()) box(field.box)->setText(report_.field(field.box));
+    setCheckValue(chkPasswordProtection, report_.passwordProtection);
+    setCheckValue(chkFixedCarrier, report_.fixedCarrier);
+    chkLowXmtPower->setChecked(report_.lowXmtPower != 0);
+    if (report_.faultLogShown)
+        for (QWidget* shown : {static_cast<QWidget*>(lblFault_Log), static_cast<QWidget*>(txtFault_Log),
+                               static_cast<QWidget*>(btnFlault_Log)})
+            shown->setVisible(true);
 }
 
 void frmDiagnostics::ShowStatusCodes(const QString& codeList) {
@@ -357,59 +217,7 @@ void frmDiagnostics::ShowStatusCodes(const QString& codeList) {
     platform::showModal(codes);
 }
 
-QStringList frmDiagnostics::ReportLines() const {
-    auto text = [this](const char* name) { return box(name)->text(); };
-    auto date = [&](const QString& prefix) {
-        const QByteArray p = prefix.toLatin1();
-        return text((p + "Day").constData()) + '/' + text((p + "Month").constData()) + '/' +
-               text((p + "Year").constData());
-    };
-    auto yesNo = [](const QCheckBox* check) { return check->checkState() == Qt::Unchecked ? "No" : "Yes"; };
-    const int carrier = checkValue(chkFixedCarrier);
-    return {
-        "Software Revision: " + text("txtSoftwareRevision"),
-        "Hardware Revision: " + text("txtHardwareRevision"),
-        "Manufacturer Revision: " + text("txtManufacturer"),
-        "Manufacturer's Device Type: " + text("txtManufacturersDeviceType"),
-        "Model Number: " + text("txtModelNumber"),
-        "Device ID: " + text("txtDeviceID"),
-        "Part Number: " + text("txtPartNumber"),
-        "Meter Type: " + text("txtMeterType"),
-        "Meter Style: " + text("txtMeterStyle"),
-        "Sensor Option: " + text("txtSensorOption"),
-        "Display Option: " + text("txtDisplayOption"),
-        "Top Level Revision: " + text("txtTopLevelRevision"),
-        "Model Deviation: " + text("txtModelDeviation"),
-        "AGC Voltage: " + text("txtAGCVoltage"),
-        "Audio p-p Voltage: " + text("txtAudioppVoltage"),
-        "Audio DC Voltage: " + text("txtAudioDCVoltage"),
-        "Ultrasonic p-p Voltage: " + text("txtUltrasonicppVoltage"),
-        "Ultrasonic DC Voltage: " + text("txtUltrasonicDCVoltage"),
-        "VCC Voltage: " + text("txtVCCVoltage"),
-        "Loop Voltage: " + text("txtLoopVoltage"),
-        "Status Codes: " + text("txtStatusCodes"),
-        "Missing pulses: " + text("txtMissingPulses"),
-        "Reynolds: " + text("txtReynolds"),
-        "Strouhal: " + text("txtStrouhal"),
-        "WDRS: " + text("txtWDRS"),
-        "MTE: " + text("txtMTE"),
-        "MPE: " + text("txtMPE"),
-        "Modification Date: " + date(QStringLiteral("txtModificationDate")),
-        "Low Flow Cutoff: " + text("txtLowFlowCutoff"),
-        "Pipe ID: " + text("txtPipeID"),
-        "Strut Size: " + text("txtStrutSize"),
-        QString::fromLatin1(carrier == 0 ? "Side Band: Lower" : carrier == 1 ? "Side Band: Fixed" : "Side Band: Upper"),
-        QStringLiteral("Low Xmt Power: ") + yesNo(chkLowXmtPower),
-        "FCF: " + text("txtCBW"),
-        "BCF: " + text("txtBCF"),
-        "CSP: " + text("txtCSP"),
-        "CFV: " + text("txtCFV"),
-        "Calibration Date: " + date(QStringLiteral("txtCalibrationDate")),
-        QStringLiteral("Password Protection: ") + yesNo(chkPasswordProtection),
-        "Blockage Factor: " + text("txtBlockageFactor"),
-        "Modification: :" + text("txtModificationNumber"),
-    };
-}
+QStringList frmDiagnostics::ReportLines() const { return DiagnosticsReportLines(report_); }
 
 void frmDiagnostics::btnPrint_Click() { OutputReport(ReportLines()); }
 

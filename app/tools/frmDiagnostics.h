@@ -1,11 +1,12 @@
-// Diagnostics: identity and build options, signal and supply voltages, the
-// status word and fault log, flow-computation figures, calibration and
-// modification records and the carrier settings, read in one pass. Only
-// reads; prints the result or writes it to a text file.
+// The diagnostics window: shows the diagnostics report (app/reports) that it
+// reads, decodes the status and fault log words, and prints the report or
+// writes it to a text file.
 #pragma once
 
 #include <QDialog>
 #include <QStringList>
+
+#include "app/reports/diagnostics_report.h"
 
 class QCheckBox;
 class QLabel;
@@ -37,10 +38,8 @@ private:
     QLabel* lblFault_Log;
     QLineEdit* txtFault_Log;
     QPushButton* btnFlault_Log;
+    DiagnosticsReport report_;  // the latest read
 };
-
-// The texts of the bits set in a status or fault log word, from bit 0 up.
-QStringList StatusCodeTexts(uint16_t word);
 
 // Decodes the diagnostics form's status word or fault log word bit by bit.
 class frmStatus_Codes : public QDialog {

@@ -21,24 +21,7 @@ namespace app {
 namespace {
 
 constexpr int kTransferTickMs = 500;
-// A table file is a few kilobytes; anything far larger is not one, and is
-// not read whole into memory.
-constexpr qint64 kMaxTableFileBytes = 1 << 20;
 const QString kSuccessTitle = QStringLiteral("Success");
-
-// A file's lines, without their line ends (CR LF or LF).
-std::optional<QStringList> ReadLines(const QString& path, QString& why) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = file.errorString();
-        return std::nullopt;
-    }
-    if (file.size() > kMaxTableFileBytes) {
-        why = QStringLiteral("it is too large to be a property table file");
-        return std::nullopt;
-    }
-    return SplitTableFile(file.readAll());
-}
 
 void ShowError(const QString& message) {
     platform::MsgBox(message, platform::vbOKOnly, platform::vbCritical, QStringLiteral("Error"));
@@ -89,10 +72,7 @@ void frmPropertyTables::closeEvent(QCloseEvent* event) {
 }
 
 void frmPropertyTables::ShowTableInfo(const QString& name, int revision) {
-    // The meter pads the name with blanks to its full length.
-    QString shown = name;
-    while (shown.endsWith(u' ')) shown.chop(1);
-    ui->txtPropertyTableName->setText(shown);
+    ui->txtPropertyTableName->setText(ShownTableName(name));
     ui->txtPropertyTableVersionNumber->setText(QString::number(revision));
 }
 
@@ -190,7 +170,7 @@ void frmPropertyTables::btnImportPropertyTable_Click() {
 
     // The whole file is checked before anything goes to the meter.
     QString why;
-    const std::optional<QStringList> lines = ReadLines(path, why);
+    const std::optional<QStringList> lines = ReadTableFileLines(path, why);
     if (!lines) {
         ShowError(QStringLiteral("The file %1 could not be read: %2").arg(path, why));
         return;

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <memory>
 
-#include "app/tools/property_tables.h"
+#include "app/reports/property_tables.h"
 #include "platform/platform.h"
 
 class QTimer;

@@ -1,8 +1,10 @@
 #include "app/tools/report_output.h"
 
+#include <QLineEdit>
 #include <QPrinter>
 #include <algorithm>
 
+#include "app/shell/frmMain.h"
 #include "platform/platform.h"
 #include "platform/printing.h"
 #include "platform/textfile.h"
@@ -46,6 +48,19 @@ void OutputReport(const QStringList& lines) {
     // Escape answers neither: no file and no printer.
     if (answer == platform::vbYes) writeTextFile(lines);
     else if (answer == platform::vbNo) print(lines);
+}
+
+MeterIdentity MainWindowIdentity() {
+    MeterIdentity identity;
+    const frmMain* main = MainWindow();
+    if (!main) return identity;
+    identity.known = true;
+    identity.modelNumber = main->findChild<QLineEdit*>(QStringLiteral("txtModelNumber"))->text();
+    identity.tag = main->findChild<QLineEdit*>(QStringLiteral("txtTag"))->text();
+    identity.deviceNumber = main->DeviceNumber;
+    identity.deviceType = main->DeviceType;
+    identity.softwareRevision = main->SoftwareRevision;
+    return identity;
 }
 
 }  // namespace app

@@ -53,6 +53,7 @@ CKvFenwireCtrl::CKvFenwireCtrl() {
     storeShort(FW_cComPort, 1);
     storeShort(FW_cNoPreambles, 5);
     storeShort(FW_cNoRetries, 2);
+    storeShort(FW_cRetrySilence, 1);
     messageWindow_ = std::make_unique<MessageWindow>([this](int32_t message, intptr_t w, intptr_t l) {
         switch (message) {
         case wendrel::WM_HART_NOTIFY: onNotify(w, l); break;
@@ -154,6 +155,7 @@ HResult CKvFenwireCtrl::put(int dispid, const Variant& raw) {
         return S_OK_;
     case FW_cNoPreambles:
     case FW_cNoRetries:
+    case FW_cRetrySilence:
         store(dispid, value);
         sendConfiguration();
         return S_OK_;
@@ -319,6 +321,7 @@ void CKvFenwireCtrl::sendConfiguration() {
     wendrel::HART_GetConfiguration(driverHandle_, &c);
     c.preambles = shortOf(FW_cNoPreambles);
     c.retries = shortOf(FW_cNoRetries);
+    c.silenceEndsRequest = shortOf(FW_cRetrySilence) == 0 ? 1 : 0;
     c.mode = shortOf(FW_cComMode);
     wendrel::HART_SetConfiguration(driverHandle_, &c);
 }

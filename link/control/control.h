@@ -126,7 +126,7 @@ private:
     bool readAccessor(int dispid, Variant& out) const;
     bool writeAccessor(int dispid, const Variant& value);
 
-    std::array<Variant, 84> values_;  // DISPIDs 1..83; 0 unused
+    std::array<Variant, 86> values_;  // DISPIDs 1..83 and 85; 0 and 84 (a method) unused
     std::string caption_;
     mutable std::string scratch_;
 

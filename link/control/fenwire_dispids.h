@@ -89,6 +89,7 @@ enum fw_dispid {
     FW_xPackedASCII = 81,
     FW_xString = 82,
     FW_xUnitString = 83,
+    FW_cRetrySilence = 85, /* 1 (default): silence is retried like a damaged reply; 0: one try */
     FW_Caption = -518,
     FW__Caption = 0,
     /* methods */

@@ -88,6 +88,7 @@ const std::vector<PropertyInfo>& propertyTable() {
         {81, "xPackedASCII", VarType::String},
         {82, "xString", VarType::String},
         {83, "xUnitString", VarType::String},
+        {85, "cRetrySilence", VarType::Short},
         {-518, "Caption", VarType::String},
         {0, "_Caption", VarType::String},
     };

@@ -134,7 +134,7 @@ void FrameParser::take(uint8_t b) {
     switch (state_) {
     case State::Hunt:
         if (b == 0xFF) {
-            ++preambleRun_;
+            if (preambleRun_ < kMaxCountedPreambles) ++preambleRun_;
         } else if (preambleRun_ >= 2 && isValidDelimiter(b)) {
             begin(b);
         } else {

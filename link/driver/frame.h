@@ -29,6 +29,10 @@ inline constexpr uint8_t kPrimaryMasterBit = 0x80;
 inline constexpr uint8_t kBurstBit = 0x40;
 inline constexpr uint8_t kLongFrameBit = 0x80;
 inline constexpr size_t kMaxDataBytes = 255;
+// Preambles counted and kept before a delimiter: a longer run of 0xFF is
+// still one frame's start, but only its last 255 bytes are held, so a line
+// that sends 0xFF without end costs no memory.
+inline constexpr int kMaxCountedPreambles = 255;
 
 struct Frame {
     FrameType type = FrameType::Stx;
@@ -80,8 +84,8 @@ enum class FrameError : uint8_t {
 struct ParsedFrame {
     Frame frame;               // as far as it could be read
     FrameError error = FrameError::None;
-    int preambles = 0;         // 0xFF bytes seen before the delimiter
-    std::vector<uint8_t> raw;  // the bytes as they came off the line, preambles included
+    int preambles = 0;         // 0xFF bytes seen before the delimiter, at most kMaxCountedPreambles
+    std::vector<uint8_t> raw;  // the bytes as they came off the line, the counted preambles included
 };
 
 // Fed bytes as they come off the line; emits every frame it finds to the sink.

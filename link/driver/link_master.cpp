@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace wendrel {
 
@@ -83,9 +84,14 @@ LinkTiming LinkTiming::forBitRate(int bitsPerSecond, bool primaryMaster, int rep
                         ? replyTimeoutOverrideMs
                         : std::max(kMinimumWaitMs, static_cast<int>(std::ceil(chars * t.characterMs)));
     t.gapMs = std::max(kMinimumGapMs, static_cast<int>(std::ceil(kGapChars * t.characterMs)));
-    t.linkGrantMs = std::max(kMinimumWaitMs, static_cast<int>(std::ceil(kLinkGrantChars * t.characterMs)));
+    t.linkGrantMs = kLinkGrantChars * t.characterMs;
+    t.burstWindowMs = std::max(kMinimumWaitMs, static_cast<int>(std::ceil(t.linkGrantMs)));
     t.longestFrameMs = static_cast<int>(std::ceil((kMostPreambles + kLongestFrameChars) * t.characterMs)) + t.gapMs;
     return t;
+}
+
+std::chrono::microseconds LinkTiming::wireTime(size_t characters) const {
+    return std::chrono::microseconds(std::llround(static_cast<double>(characters) * characterMs * 1000.0));
 }
 
 LinkMaster::LinkMaster(int32_t port, std::unique_ptr<Transport> transport,
@@ -132,6 +138,7 @@ void LinkMaster::setConfig(const DriverConfig& in) {
         c.rtsDelay = clampInt(c.rtsDelay, 0, 1000);
         c.masterType = c.masterType == 0 ? 0 : 1;
         c.replyTimeout = clampInt(c.replyTimeout, 0, 60000);
+        c.silenceEndsRequest = c.silenceEndsRequest == 0 ? 0 : 1;
         config_ = c;
     }
     transport_->interrupt();  // a new line rate applies before the next byte
@@ -228,6 +235,15 @@ void LinkMaster::applyLineRate() {
     parser_.reset();
 }
 
+LinkTiming LinkMaster::timing(const DriverConfig& cfg) const {
+    LinkTiming t = LinkTiming::forBitRate(BitRateOfMode(cfg.mode), cfg.masterType == 1, cfg.replyTimeout);
+    if (!transport_->lineTimed()) {
+        t.characterMs = 0;
+        t.linkGrantMs = 0;
+    }
+    return t;
+}
+
 // Everything seen on the line passes here, in the I/O thread.
 void LinkMaster::onFrame(const ParsedFrame& parsed) {
     const Frame& f = parsed.frame;
@@ -236,6 +252,8 @@ void LinkMaster::onFrame(const ParsedFrame& parsed) {
         return;  // our own request, echoed by the modem
     }
     postMonitor(parsed.raw, OriginReceived, parsed.error, parsed.preambles);
+    // Another master's request: it took its turn, so ours need not wait any more.
+    if (f.type == FrameType::Stx) grantEnds_.reset();
     if (f.type == FrameType::Back && parsed.error == FrameError::None) {
         const bool announced = lastBurstEnd_ && Clock::now() - *lastBurstEnd_ < kBurstMemory;
         lastBurstEnd_ = Clock::now();
@@ -257,10 +275,14 @@ void LinkMaster::listenOnce(int timeoutMs) {
     size_t count = 0;
     switch (transport_->read(buffer, sizeof buffer, std::max(0, timeoutMs), count)) {
     case IoStatus::Ok:
+        lastByteAt_ = Clock::now();
         parser_.feed(buffer, count);
         break;
     case IoStatus::Timeout:
-        if (parser_.lineBusy()) parser_.gapTimeout();
+        // A short wait that ran out says nothing of the gap since the last byte.
+        if (parser_.lineBusy() &&
+            Clock::now() - lastByteAt_ >= std::chrono::milliseconds(timing(config()).gapMs))
+            parser_.gapTimeout();
         break;
     case IoStatus::Interrupted:
         break;
@@ -270,18 +292,32 @@ void LinkMaster::listenOnce(int timeoutMs) {
     }
 }
 
-// HART bus arbitration: with a burst device on the line, a master sends only
-// in the short window after a burst frame; otherwise whenever the line is quiet.
+void LinkMaster::listenUntil(Clock::time_point until) {
+    const auto left = until - Clock::now();
+    if (left >= std::chrono::milliseconds(1)) {
+        listenOnce(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count()));
+        return;
+    }
+    // A port waits in whole milliseconds: the last fraction is slept, then
+    // whatever came in meanwhile is read without waiting.
+    std::this_thread::sleep_until(until);
+    listenOnce(0);
+}
+
+// HART bus arbitration: after its own transaction a master leaves the line
+// to another master for the link grant time; with a burst device on the
+// line, it sends only in the short window after a burst frame; otherwise
+// whenever the line is quiet.
 bool LinkMaster::mayTransmit(Clock::time_point now) const {
+    if (!transport_->lineTimed()) return true;
     if (parser_.lineBusy()) return false;
+    if (grantEnds_ && now < *grantEnds_) return false;
     if (!lastBurstEnd_ || now - *lastBurstEnd_ >= kBurstMemory) return true;
-    const auto timing = LinkTiming::forBitRate(BitRateOfMode(config().mode), true, 0);
-    return now - *lastBurstEnd_ < std::chrono::milliseconds(timing.linkGrantMs);
+    return now - *lastBurstEnd_ < std::chrono::milliseconds(timing(config()).burstWindowMs);
 }
 
 int LinkMaster::waitBudgetMs(Clock::time_point now) const {
-    const auto timing = LinkTiming::forBitRate(BitRateOfMode(config().mode), true, 0);
-    if (parser_.lineBusy()) return timing.gapMs;
+    if (parser_.lineBusy()) return timing(config()).gapMs;
     if (lastBurstEnd_) {
         const auto untilForgotten =
             std::chrono::duration_cast<std::chrono::milliseconds>(*lastBurstEnd_ + kBurstMemory - now).count();
@@ -294,20 +330,25 @@ int LinkMaster::waitBudgetMs(Clock::time_point now) const {
 // frame is jammed (a modem or device that never stops sending), and so is one
 // that gives no turn for longer than a burst device may stay silent: the
 // request then ends rather than wait for ever.
-LinkMaster::Turn LinkMaster::waitForTurn() {
-    const auto timing = LinkTiming::forBitRate(BitRateOfMode(config().mode), true, 0);
+LinkMaster::Turn LinkMaster::waitForTurn(Clock::duration quiet) {
     const auto start = Clock::now();
-    const auto longestFrame = std::chrono::milliseconds(timing.longestFrameMs);
+    const auto longestFrame = std::chrono::milliseconds(timing(config()).longestFrameMs);
     std::optional<Clock::time_point> busySince;
     for (;;) {
         if (stopping() || lost_) return Turn::Ended;
         const auto now = Clock::now();
-        if (mayTransmit(now)) return Turn::Ours;
+        const bool quietLongEnough = now - lastByteAt_ >= quiet;
+        if (quietLongEnough && mayTransmit(now)) return Turn::Ours;
         if (!parser_.lineBusy()) busySince.reset();
         else if (!busySince) busySince = now;
         if ((busySince && now - *busySince > longestFrame) || now - start > kBurstMemory + longestFrame)
             return Turn::Jammed;
-        listenOnce(waitBudgetMs(now));
+        if (!quietLongEnough && !parser_.lineBusy())
+            listenUntil(lastByteAt_ + quiet);
+        else if (grantEnds_ && now < *grantEnds_ && !parser_.lineBusy())
+            listenUntil(*grantEnds_);
+        else
+            listenOnce(waitBudgetMs(now));
     }
 }
 
@@ -318,20 +359,20 @@ Frame LinkMaster::buildFrame(const Pending& request, bool primaryMaster) const {
     return makeRequestShort(request.pollAddress, command, request.data, primaryMaster);
 }
 
-std::optional<ParsedFrame> LinkMaster::awaitReply(const Frame& request, const LinkTiming& timing) {
+std::optional<ParsedFrame> LinkMaster::awaitReply(const Frame& request, Clock::time_point deadline,
+                                                  const LinkTiming& lineTiming) {
     awaiting_ = &request;
     matched_.reset();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timing.replyWaitMs);
     // A reply that has started in time is read to its end, but no legal reply
     // lasts past this: preambles or noise without end cannot hold the request.
-    const auto lastByte = deadline + std::chrono::milliseconds(timing.longestFrameMs);
+    const auto lastByte = deadline + std::chrono::milliseconds(lineTiming.longestFrameMs);
     while (!matched_ && !stopping() && !lost_) {
         const auto now = Clock::now();
         if (now >= lastByte || (!parser_.lineBusy() && now >= deadline)) break;
         const auto until = parser_.lineBusy() ? lastByte : deadline;
         const int left =
             static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count()) + 1;
-        listenOnce(parser_.lineBusy() ? std::min(timing.gapMs, left) : left);
+        listenOnce(parser_.lineBusy() ? std::min(lineTiming.gapMs, left) : left);
     }
     awaiting_ = nullptr;
     auto result = std::move(matched_);
@@ -345,19 +386,37 @@ void LinkMaster::runTransaction(const Pending& request) {
         return;
     }
     const DriverConfig cfg = config();
-    const auto timing = LinkTiming::forBitRate(BitRateOfMode(cfg.mode), cfg.masterType == 1, cfg.replyTimeout);
+    const LinkTiming lineTiming = timing(cfg);
     const Frame frame = buildFrame(request, cfg.masterType == 1);
     const auto wire = encodeFrame(frame, cfg.preambles);
+    const int attempts = cfg.retries + 1;
+    const auto grant = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double, std::milli>(lineTiming.linkGrantMs));
     std::optional<Frame> lastReply;
-    for (int attempt = 0; attempt <= cfg.retries; ++attempt) {
-        if (waitForTurn() != Turn::Ours) break;
+    bool sent = false;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        // A retry goes out only once the line has been silent for the link
+        // grant time: the rest of a reply cut short by a pause (a stalled
+        // sender, a USB adapter's burst) must not meet the retry on the line.
+        if (waitForTurn(attempt == 0 ? Clock::duration::zero() : grant) != Turn::Ours) break;
         lastSent_ = wire;
+        const auto handedAt = Clock::now();
         if (transport_->write(wire.data(), wire.size(), cfg.rtsDelay) != IoStatus::Ok) {
             portLost();
             break;
         }
+        sent = true;
+        // The reply wait runs from the end of the request on the wire: a USB
+        // adapter returns from its drain before the last byte has left, so
+        // the return of write says little about a long request at a low rate.
+        const auto requestEnd = std::max(Clock::now(), handedAt + lineTiming.wireTime(wire.size()));
         postMonitor(wire, OriginSent, FrameError::None, cfg.preambles);
-        auto parsed = awaitReply(frame, timing);
+        auto parsed =
+            awaitReply(frame, requestEnd + std::chrono::milliseconds(lineTiming.replyWaitMs), lineTiming);
+        if (!parsed && cfg.silenceEndsRequest) {
+            lastReply.reset();
+            break;  // nobody there: asking again only costs the line time
+        }
         if (!parsed || parsed->error != FrameError::None) {
             lastReply.reset();
             continue;  // nothing valid came back: try again
@@ -366,6 +425,7 @@ void LinkMaster::runTransaction(const Pending& request) {
         if (!asksForRetry(parsed->frame)) break;
     }
     if (stopping()) return;
+    if (sent) grantEnds_ = Clock::now() + grant;
     finish(request, lastReply);
 }
 

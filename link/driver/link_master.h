@@ -31,11 +31,16 @@ void log(const std::string& line);
 // Timing of the data link at a line rate, in milliseconds.
 struct LinkTiming {
     double characterMs;  // 11 bits a character
-    int replyWaitMs;     // RT1: from the end of a request to the start of the reply
+    int replyWaitMs;     // RT1: from the end of a request on the wire to the start of the reply
     int gapMs;           // silence inside a frame after which the frame is given up
-    int linkGrantMs;     // RT2: the window after a burst frame in which a master may send
+    int burstWindowMs;   // RT2 after a burst frame, in which a master may send; never below the
+                         // scheduling floor, so a busy machine still finds the window
+    double linkGrantMs;  // RT2 exactly: after each of its own transactions a master leaves the
+                         // line this long to another master
     int longestFrameMs;  // the longest legal frame with most preambles, and a gap: what a line may
                          // stay busy for without noise or a jam
+    // What `characters` take on the wire at this rate.
+    std::chrono::microseconds wireTime(size_t characters) const;
     static LinkTiming forBitRate(int bitsPerSecond, bool primaryMaster, int replyTimeoutOverrideMs);
 };
 
@@ -83,14 +88,23 @@ private:
     };
 
     void run();
+    // The timing of the line as configured now; on a transport without line
+    // timing, requests take no wire time and leave no link grant time.
+    LinkTiming timing(const DriverConfig& config) const;
     void listenOnce(int timeoutMs);
+    // Listens until `until`, to a fraction of a millisecond.
+    void listenUntil(Clock::time_point until);
     void onFrame(const ParsedFrame& parsed);
     bool mayTransmit(Clock::time_point now) const;
     int waitBudgetMs(Clock::time_point now) const;
     enum class Turn { Ours, Jammed, Ended };
-    Turn waitForTurn();
+    // Listens until the line is ours and has been silent for `quiet`.
+    Turn waitForTurn(Clock::duration quiet);
     void runTransaction(const Pending& request);
-    std::optional<ParsedFrame> awaitReply(const Frame& request, const LinkTiming& timing);
+    // Listens for the reply to `request` until `deadline`, and on to the end
+    // of a frame that is then arriving.
+    std::optional<ParsedFrame> awaitReply(const Frame& request, Clock::time_point deadline,
+                                          const LinkTiming& lineTiming);
     Frame buildFrame(const Pending& request, bool primaryMaster) const;
     void finish(const Pending& request, const std::optional<Frame>& reply);
     void portLost();
@@ -124,6 +138,8 @@ private:
     const Frame* awaiting_ = nullptr;          // the request whose reply is awaited
     std::optional<ParsedFrame> matched_;       // its reply, good or damaged
     std::optional<Clock::time_point> lastBurstEnd_;
+    std::optional<Clock::time_point> grantEnds_;  // until then the line is left to another master
+    Clock::time_point lastByteAt_{};              // when the last byte came off the line
 
     std::mutex monitorMutex_;  // held while posting to the monitor, so unregistering it is final
     std::thread thread_;

@@ -35,6 +35,16 @@ public:
     virtual void interrupt() = 0;
     // An identifier of the open port for GetComPortHandle (a descriptor or a token).
     virtual int nativeHandle() const = 0;
+    // True when bytes take their character time (11 bits at the bit rate) on
+    // a line that other masters and burst devices share: a serial port, or a
+    // pipe standing in for one. The link master then starts a reply wait at
+    // the end of the request on the wire (its first byte handed over plus its
+    // own character times), holds back for the link grant time after each of
+    // its transactions, and keeps to the burst windows. A transport that
+    // carries whole messages and times them itself (a network session)
+    // answers false: the reply wait starts when write returns, and the next
+    // request may follow at once.
+    virtual bool lineTimed() const { return true; }
 };
 
 // An in-memory duplex pipe for tests. Bytes written at one end are read at the

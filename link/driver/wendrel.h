@@ -77,7 +77,9 @@ struct DriverConfig {
     int32_t rtsDelay = 0;      // 5th: ms RTS stays raised after the last byte, 0..1000
     int32_t masterType = 1;    // 6th: 1 primary master, 0 secondary
     int32_t replyTimeout = 0;  // 7th: reply wait in ms; 0 for the HART RT1 of the line rate
-    int32_t reserved[5] = {};
+    int32_t silenceEndsRequest = 0;  // 8th: 1: a request met by silence ends after one try; only a
+                                     // damaged or busy reply is retried (a loop scan of empty addresses)
+    int32_t reserved[4] = {};
 };
 static_assert(sizeof(DriverConfig) == 12 * sizeof(int32_t));
 

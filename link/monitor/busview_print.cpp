@@ -1,5 +1,6 @@
 #include "link/monitor/busview_print.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPageSetupDialog>
 #include <QPainter>
@@ -14,12 +15,23 @@ namespace {
 
 constexpr int kHeaderRow = 1;  // in line heights from the top
 constexpr int kFirstBodyRow = 3;
+constexpr qreal kPrintPointSize = 9;  // 74-character lines fit a page's width
+
+// Every character as wide as the next, so printed columns line up as they do on the screen.
+QFont PrintFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSizeF(kPrintPointSize);
+    return font;
+}
 
 }  // namespace
 
 int PaintPages(QPagedPaintDevice& device, const std::vector<PrintPage>& pages) {
     QPainter painter;
     if (!painter.begin(&device)) return 0;
+    painter.setFont(PrintFont());
     const QFontMetrics metrics = painter.fontMetrics();
     const int lineHeight = metrics.height();
     // Rows are counted to the top of the text; drawText wants the baseline.

@@ -1,5 +1,5 @@
 // Printing of the bus monitor's text: pages laid out by page_layout.h, on
-// the system's default printer, in the printer device's default font.
+// the system's default printer, in a fixed-pitch font.
 #pragma once
 
 #include <QString>
@@ -17,7 +17,7 @@ namespace fenwire::busview {
 
 // Paints the pages on `device`: on each, the header one line height from
 // the top and body line i at (i + 3) line heights, at the left edge; a line
-// height is the font's. The number of pages painted (0 when painting could
+// height is the font's. The font is of fixed pitch, so columns line up. The number of pages painted (0 when painting could
 // not start).
 int PaintPages(QPagedPaintDevice& device, const std::vector<PrintPage>& pages);
 

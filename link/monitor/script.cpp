@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include "link/monitor/command_sender.h"
 #include "platform/ini.h"
@@ -22,14 +23,21 @@ ScriptLoad LoadScript(const std::string& path, Script& script) {
     if (!QFileInfo(file).isFile() || !probe.open(QIODevice::ReadOnly)) return ScriptLoad::NotFound;
     if (probe.size() > kMaxScriptFileBytes) return ScriptLoad::NotAScript;
     const auto document = platform::ini::Document::parse(probe.readAll());
-    auto step = [&](int n) { return document.value("Cmd", QString::asprintf("Step%03d", n)).value_or(QString()); };
+    // The steps in one pass over the section. Names match without regard to
+    // case, and of two equal keys the first counts, as in a single lookup.
+    QHash<QString, QString> cmd;
+    for (const auto& [key, value] : document.entries("Cmd")) {
+        const QString name = key.toCaseFolded();
+        if (!cmd.contains(name)) cmd.insert(name, value);
+    }
+    auto step = [&](int n) { return cmd.value(QString::asprintf("step%03d", n)); };
     if (step(0).isEmpty()) return ScriptLoad::NotAScript;
 
     Script read;
     read.path = path;
     read.name = QFileInfo(file).fileName().toStdString();
-    read.cyclic = platform::ini::readInt(file, "Options", "Cyclic", 0) != 0;
-    read.resetStatus = platform::ini::readInt(file, "Options", "ResetStatus", 0) != 0;
+    read.cyclic = platform::ini::intOf(document.value("Options", "Cyclic"), 0) != 0;
+    read.resetStatus = platform::ini::intOf(document.value("Options", "ResetStatus"), 0) != 0;
     for (int n = 0; n < kMaxScriptSteps; ++n) {
         const QString text = step(n);
         if (text.isEmpty()) break;

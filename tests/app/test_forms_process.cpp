@@ -192,20 +192,21 @@ TEST_F(FormsTest, ProcessPressureChecksEachEntryAfterWritingTheUnit) {
     }
 }
 
-// Values typed in a unit the meter refused are not sent: the meter would read
-// them in the unit it kept. The sources, which carry no unit, still go out.
-TEST_F(FormsTest, ProcessValuesGoOutOnlyInAUnitTheMeterTook) {
+// The user-defined temperature is in degrees F and the pressures in PSI
+// whatever display unit command 53 selects, so a unit the meter refuses holds
+// none of them back; and a refused value does not hold back the next one.
+TEST_F(FormsTest, FixedUnitValuesGoOutWhateverBecomesOfTheUnit) {
     connectTo("liquid_wafer", {{"sensor_option", "both"}});
-    const float temperature = sim->meter.state().userTemperature;
     auto hot = std::make_unique<app::frmProcessTemperature>(window.get());
     auto* units = child<QComboBox>(*hot, "cmbProcessTemperatureUnit");
     units->addItem(QStringLiteral("unknown"), 250);  // a unit the meter does not know
     units->setCurrentIndex(units->count() - 1);
     choose(*hot, kTemperatureSource, 2);
     type(*hot, "txtUserDefinedTemperature", "75");
-    EXPECT_EQ(sentDuring([&] { click(*hot, "btnWrite"); }), then({"53 04FA", "234 02"}, kTemperatureRead));
+    EXPECT_EQ(sentDuring([&] { click(*hot, "btnWrite"); }),
+              then({"53 04FA", "234 02", "232 42960000"}, kTemperatureRead));
     EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 53 reports reponse code 2: Invalid Selection");
-    EXPECT_EQ(sim->meter.state().userTemperature, temperature);
+    EXPECT_EQ(sim->meter.state().userTemperature, 75.0f);
 
     ui.clear();
     auto pressure = std::make_unique<app::frmProcessPressure>(window.get());
@@ -213,8 +214,17 @@ TEST_F(FormsTest, ProcessValuesGoOutOnlyInAUnitTheMeterTook) {
     units->addItem(QStringLiteral("unknown"), 250);
     units->setCurrentIndex(units->count() - 1);
     choose(*pressure, kPressureSource, 0);
-    EXPECT_EQ(sentDuring([&] { click(*pressure, "btnWrite"); }), then({"53 05FA", "240 00"}, kPressureRead));
-    EXPECT_EQ(boxTexts().join('|').toStdString(), "Error:  Command 53 reports reponse code 2: Invalid Selection");
+    type(*pressure, "txtuserDefinedPressure", "1E30");  // beyond the meter's limit
+    type(*pressure, "txtAtmosphericPressure", "14.5");
+    type(*pressure, "txt4mAAnalogInput", "10");
+    type(*pressure, "txt20mAAnalogInput", "300");
+    EXPECT_EQ(sentDuring([&] { click(*pressure, "btnWrite"); }),
+              then({"53 05FA", "240 00", "238 7149F2CA", "253 41680000", "158 4396000041200000"}, kPressureRead));
+    EXPECT_EQ(boxTexts().join('|').toStdString(),
+              "Error:  Command 53 reports reponse code 2: Invalid Selection|"
+              "Error:  Command 238 reports reponse code 3: Passed Parameter Too Large");
+    EXPECT_EQ(text(*pressure, "txtAtmosphericPressure"), "14.5");
+    EXPECT_EQ(text(*pressure, "txt20mAAnalogInput"), "300");
 }
 
 TEST_F(FormsTest, ProcessDialogsSendNothingWhenEditModeIsDeclined) {

@@ -209,7 +209,7 @@ TEST_F(MainWindow, MenuTreeCaptions) {
         "Edit/In-Service", "  Enter Edit Mode", "  Put Meter In Service",
         "Save/Restore Configuration", "  Save Configuation", "  Restore Configuration",
         "  Restore Factory Configuration",
-        "Com Port", "About"};
+        "Com Port", "  Select Port", "  Find Devices", "About"};
     EXPECT_EQ(tree, expected);
 }
 
@@ -559,6 +559,22 @@ TEST_F(MainWindow, StoredPortThatIsNotListedIsStillTried) {
     EXPECT_EQ(app::Fenwire1()->get("cComError"), 1);
     window.reset();
     EXPECT_EQ(storedSettings()->value("Settings/ComPort").toString(), "7");
+}
+
+// Quitting writes the port only when it changed: the settings file is left
+// as it is (here changed meanwhile by another instance) when the port stayed.
+TEST_F(MainWindow, ThePortIsSavedOnExitOnlyWhenItChanged) {
+    storedSettings()->setValue("Settings/ComPort", "7");
+    open("liquid_wafer");
+    storedSettings()->setValue("Settings/ComPort", "9");
+    window.reset();
+    EXPECT_EQ(storedSettings()->value("Settings/ComPort").toString(), "9");
+
+    open("liquid_wafer");
+    EXPECT_EQ(app::ComPort, 9);
+    app::ComPort = 3;
+    window.reset();
+    EXPECT_EQ(storedSettings()->value("Settings/ComPort").toString(), "3");
 }
 
 TEST_F(MainWindow, StoredTextThatIsNoPortGivesPort1) {

@@ -10,7 +10,7 @@
 
 #include "app/tools/file_dialogs.h"
 #include "app/tools/frmPropertyTables.h"
-#include "app/tools/property_tables.h"
+#include "app/reports/property_tables.h"
 #include "tests/app/test_forms_fixture.h"
 
 namespace {
@@ -279,8 +279,9 @@ TEST_F(PropertyTablesTest, FileKeysIgnoreCaseAndBlanksAndTakeTheLastField) {
     EXPECT_EQ(set.densityCount, 2);
     EXPECT_EQ(set.density[0].temperature, 10.0f);
     EXPECT_EQ(set.density[1].value, 62.25f);
-    ASSERT_FALSE(app::ParseTableFile({"name"}, set));
-    EXPECT_EQ(set.name, "name");
+    // A name without a table is no table file, and changes nothing.
+    EXPECT_TRUE(app::ParseTableFile({"name"}, set));
+    EXPECT_EQ(set.name, "abc");
     // Unknown keys and a density block before the phase are skipped.
     ASSERT_FALSE(app::ParseTableFile({"Comment,x", "Density,", "Phase,Steam", "Density,"}, set));
     EXPECT_EQ(set.densityCount, 0);
@@ -343,11 +344,12 @@ TEST_F(PropertyTablesTest, ImportRefusesFilesThatCannotBeStored) {
     EXPECT_EQ(tables().viscosityPoints, before.viscosityPoints);
 }
 
-// An empty, binary or huge file is no table: the meter keeps its own, and no success is shown.
+// An empty, binary or huge file, or one holding only a name, is no table:
+// the meter keeps its own, and no success is shown.
 TEST_F(PropertyTablesTest, ImportRefusesFilesThatHoldNoTable) {
     connectTo("liquid_wafer", {{"mode", "edit"}});
     const PropertyTables before = tables();
-    const QString noTable = QStringLiteral(" is not a property table file. It holds no name, revision, phase or table line.");
+    const QString noTable = QStringLiteral(" is not a property table file. It holds no table line.");
     const auto writeBytes = [this](const QString& name, const QByteArray& bytes, qint64 size) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -357,9 +359,11 @@ TEST_F(PropertyTablesTest, ImportRefusesFilesThatHoldNoTable) {
     writeBytes("empty.csv", {}, 0);
     writeBytes("binary.csv", QByteArray("\x7f" "ELF\x02\x01\x00\x00\r\n\xff\xfe,\x00", 14), 14);
     writeBytes("huge.csv", "Name,HUGE\r\n", 2 << 20);
+    writeBytes("name-only.csv", "Name,WATER\r\nRevision,3\r\nPhase,Liquid\r\n", 38);
     const std::pair<QString, QString> files[] = {
         {"empty.csv", "The file " + dir.filePath("empty.csv") + noTable},
         {"binary.csv", "The file " + dir.filePath("binary.csv") + noTable},
+        {"name-only.csv", "The file " + dir.filePath("name-only.csv") + noTable},
         {"huge.csv", "The file " + dir.filePath("huge.csv") +
                          " could not be read: it is too large to be a property table file"},
     };

@@ -144,5 +144,101 @@ TEST(MeterLine, BurstFramesOnlyInBurstMode) {
     EXPECT_TRUE(line.receive(b->bytes).empty());
 }
 
+// ---- several meters on one line ---------------------------------------------
+
+struct Loop {
+    TestMeter at0, at3, at12;
+    Loop() {
+        setUp(at0, "0", "0x000100", "LOOP-00");
+        setUp(at3, "3", "0x000103", "LOOP-03");
+        setUp(at12, "12", "0x00010C", "LOOP-12");
+    }
+    static void setUp(TestMeter& t, const char* address, const char* id, const char* tag) {
+        std::string error;
+        EXPECT_TRUE(t.meter.setValue("polling_address", address, &error)) << error;
+        EXPECT_TRUE(t.meter.setValue("device_id", id, &error)) << error;
+        EXPECT_TRUE(t.meter.setValue("tag", tag, &error)) << error;
+    }
+    std::vector<Meter*> meters() { return {&at0.meter, &at3.meter, &at12.meter}; }
+};
+
+// The one frame the line answers with, or nullopt for silence.
+std::optional<wendrel::Frame> onlyReply(MeterLine& line, const wendrel::Frame& request) {
+    auto out = line.receive(wire(request));
+    if (out.empty()) return std::nullopt;
+    EXPECT_EQ(out.size(), 1u);
+    auto frames = parseAll(out[0].bytes);
+    EXPECT_EQ(frames.size(), 1u);
+    if (frames.empty()) return std::nullopt;
+    return frames[0].frame;
+}
+
+TEST(MultiDropLine, EachMeterAnswersOnlyItsOwnAddressAndIdentifier) {
+    Loop loop;
+    MeterLine line(loop.meters(), {}, 0);
+    for (uint8_t address = 0; address <= 15; ++address) {
+        auto reply = onlyReply(line, wendrel::makeRequestShort(address, 0, {}));
+        const bool present = address == 0 || address == 3 || address == 12;
+        ASSERT_EQ(reply.has_value(), present) << int(address);
+        if (!present) continue;
+        EXPECT_EQ(reply->address[0] & 0x0F, address);
+        // Its own identity: device id in bytes 9..11 of command 0.
+        EXPECT_EQ(reply->payload().at(11), 0x00 + address) << int(address);
+    }
+    // By long address only the owner answers, with its own state.
+    auto tag = onlyReply(line, wendrel::makeRequestLong({0x3D, 0x01, 0x00, 0x01, 0x03}, 13, {}));
+    ASSERT_TRUE(tag);
+    EXPECT_EQ(tag->address[4], 0x03);
+    EXPECT_EQ(loop.at3.meter.requestLog().size(), 2u);
+    EXPECT_EQ(loop.at0.meter.requestLog().size(), 1u);
+    EXPECT_EQ(loop.at12.meter.requestLog().size(), 1u);
+    EXPECT_FALSE(onlyReply(line, wendrel::makeRequestLong({0x3D, 0x01, 0x00, 0x01, 0x04}, 13, {})));
+
+    // Command 11 by broadcast: only the meter whose tag matches answers.
+    auto byTag = onlyReply(line, wendrel::makeRequestLong({0, 0, 0, 0, 0}, 11, bytes("30 F3 D0 B7 1C A0")));  // "LOOP-12"
+    ASSERT_TRUE(byTag);
+    EXPECT_EQ(byTag->address[4], 0x0C);
+    EXPECT_FALSE(onlyReply(line, wendrel::makeRequestLong({0, 0, 0, 0, 0}, 11, bytes("38 F0 8F 11 98 20"))));  // "NOBODY"
+
+    // A write changes only the meter it was sent to.
+    ASSERT_TRUE(onlyReply(line, wendrel::makeRequestShort(3, 34, bytes(floatHex(7)))));
+    EXPECT_FLOAT_EQ(loop.at3.meter.state().damping, 7.0f);
+    EXPECT_NE(loop.at0.meter.state().damping, 7.0f);
+}
+
+TEST(MultiDropLine, ABurstMeterBurstsWhileTheOthersAnswer) {
+    Loop loop;
+    FaultOptions faults;
+    faults.burst = true;  // the first meter given
+    MeterLine line(loop.meters(), faults, 0);
+    EXPECT_TRUE(loop.at0.meter.state().burstMode);
+    EXPECT_FALSE(loop.at3.meter.state().burstMode);
+    for (int i = 0; i < 3; ++i) {
+        auto burst = line.nextBurst();
+        ASSERT_TRUE(burst);
+        auto frames = parseAll(burst->bytes);
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0].frame.delimiter(), 0x81);
+        EXPECT_EQ(frames[0].frame.address[4], 0x00);  // always the burst meter's own
+    }
+    auto reply = onlyReply(line, wendrel::makeRequestShort(3, 0, {}));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->address[0] & 0x40, 0);  // no burst bit: that one is not bursting
+    EXPECT_EQ(onlyReply(line, wendrel::makeRequestShort(0, 0, {}))->address[0] & 0x40, 0x40);
+}
+
+TEST(MultiDropLine, MetersThatCannotShareALineAreNamed) {
+    Loop loop;
+    EXPECT_EQ(lineConflict({&loop.at0.meter, &loop.at3.meter, &loop.at12.meter}), "");
+    std::string error;
+    ASSERT_TRUE(loop.at12.meter.setValue("polling_address", "3", &error)) << error;
+    EXPECT_EQ(lineConflict({&loop.at0.meter, &loop.at3.meter, &loop.at12.meter}),
+              "devices 2 and 3 both answer at polling address 3");
+    ASSERT_TRUE(loop.at12.meter.setValue("polling_address", "5", &error)) << error;
+    ASSERT_TRUE(loop.at12.meter.setValue("device_id", "0x000100", &error)) << error;
+    EXPECT_EQ(lineConflict({&loop.at0.meter, &loop.at3.meter, &loop.at12.meter}),
+              "devices 1 and 3 have the same unique identifier (manufacturer, device type and device_id)");
+}
+
 }  // namespace
 }  // namespace corvane::sim::test

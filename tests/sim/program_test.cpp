@@ -21,12 +21,14 @@ namespace fs = std::filesystem;
 
 class SimProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args) {
+    // With `errorsToo`, what the program says on standard error reads as its output as well.
+    explicit SimProcess(std::vector<std::string> args, bool errorsToo = false) {
         int out[2];
         if (pipe(out) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], STDOUT_FILENO);
+            if (errorsToo) dup2(out[1], STDERR_FILENO);
             close(out[0]);
             close(out[1]);
             std::vector<char*> argv{const_cast<char*>(CORVANE_SIM_PROGRAM)};
@@ -197,6 +199,16 @@ TEST(MeterProgram, RefusesBadOptionsAndProfiles) {
     }
     {
         SimProcess sim({"--pty", "/tmp/x", "--profile", "/nonexistent.profile"});
+        EXPECT_EQ(WEXITSTATUS(sim.wait()), 2);
+    }
+    {
+        // Two devices of one line at the same polling address: refused before any pty is made.
+        const std::string profiles = CORVANE_SIM_PROFILES;
+        SimProcess sim({"--pty", "/tmp/x", "--profile", profiles + "/liquid_wafer.profile", "--profile",
+                        profiles + "/gas_insertion.profile"},
+                       true);
+        EXPECT_EQ(sim.readyLine(), "corvane-meter-sim: one line cannot carry these profiles: devices 1 and 2 both "
+                                   "answer at polling address 0\n");
         EXPECT_EQ(WEXITSTATUS(sim.wait()), 2);
     }
 }

@@ -179,10 +179,11 @@ private:
 };
 
 // How long a request may last at most on the slower of the two line rates used:
-// every attempt waits for its reply and may read the longest frame.
+// every attempt puts the request on the wire, waits for its reply and may read
+// the longest frame; the link grant time of the transaction before comes first.
 double retryTimeMs(int retries) {
     const auto t = wendrel::LinkTiming::forBitRate(wendrel::BitRateOfMode(1), true, 0);
-    return (retries + 1) * double(t.replyWaitMs + t.longestFrameMs);
+    return t.linkGrantMs + (retries + 1) * double(t.replyWaitMs + 2 * t.longestFrameMs);
 }
 
 }  // namespace

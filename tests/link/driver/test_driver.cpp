@@ -1,7 +1,9 @@
 // The frame driver against a scripted device on an in-memory pipe.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>
@@ -54,6 +56,12 @@ struct DriverTest : ::testing::Test {
         auto m = client.take(WM_HART_REPLY);
         EXPECT_TRUE(m.has_value());
         return m.value_or(testsupport::Posted{0, -1, 0});
+    }
+    void setMode(int mode) {
+        DriverConfig c;
+        HART_GetConfiguration(handle, &c);
+        c.mode = mode;
+        HART_SetConfiguration(handle, &c);
     }
     void answerEveryRequestWith(const char* reply) {
         line.setResponder([reply](const std::vector<uint8_t>&) { return std::vector<Answer>{{hex(reply)}}; });
@@ -164,6 +172,46 @@ TEST_F(DriverTest, BusyAndDamagedRepliesAreRetriedAndTheLastReplyDelivered) {
     done = transact(shortRequest(1));
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(done.lParam & 0xFFFF, 5);
+}
+
+// A loop scan's setting: an empty address costs one try, while a reply that was
+// heard but damaged or busy is still retried.
+TEST_F(DriverTest, SilenceEndsRequestGivesSilenceOneTryButRetriesWhatWasHeard) {
+    DriverConfig c;
+    HART_GetConfiguration(handle, &c);
+    EXPECT_EQ(c.silenceEndsRequest, 0);
+    c.silenceEndsRequest = 7;  // any nonzero value means on
+    HART_SetConfiguration(handle, &c);
+    HART_GetConfiguration(handle, &c);
+    EXPECT_EQ(c.silenceEndsRequest, 1);
+
+    size_t before = line.writeCount();
+    auto done = transact(shortRequest(0, 5));
+    EXPECT_EQ(line.writeCount() - before, 1u);
+    EXPECT_EQ(done.lParam & 0xFFFF, kNoDeviceResponse);
+
+    int calls = 0;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        ++calls;
+        const char* reply = calls == 1   ? "FF FF FF FF FF 06 80 01 07 00 00 11 42 C8 00 00 1C"  // bad checksum
+                            : calls == 2 ? kCmd1BusyReply
+                                         : kCmd1Reply;
+        return std::vector<Answer>{{hex(reply)}};
+    });
+    done = transact(shortRequest(1));
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(done.lParam & 0xFFFF, 5);
+
+    // Damaged once, then nothing: the silence after it ends the request.
+    calls = 0;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        return ++calls == 1 ? std::vector<Answer>{{hex("FF FF FF FF FF 06 80 01 07 00 00 11 42 C8 00 00 1C")}}
+                            : std::vector<Answer>{};
+    });
+    before = line.writeCount();
+    done = transact(shortRequest(1));
+    EXPECT_EQ(line.writeCount() - before, 2u);
+    EXPECT_EQ(done.lParam & 0xFFFF, kNoDeviceResponse);
 }
 
 TEST_F(DriverTest, FramesNotMeantForThisRequestAreDropped) {
@@ -280,6 +328,119 @@ TEST_F(DriverTest, MasterWaitsForAFrameOnTheLineToEnd) {
     auto done = client.take(WM_HART_REPLY);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->lParam & 0xFFFF, 5);
+}
+
+// After each of its transactions the master leaves the line to another
+// master for the link grant time: 8 characters, 73.3 ms at 1200 bit/s.
+TEST_F(DriverTest, TheNextRequestWaitsTheLinkGrantTimeAfterAReply) {
+    setMode(0);
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> writes;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        std::lock_guard lock(mutex);
+        writes.push_back(std::chrono::steady_clock::now());
+        return std::vector<Answer>{{hex(kCmd1Reply)}};  // at once: the reply ends as the request does
+    });
+    for (int i = 0; i < 3; ++i) {
+        auto r = shortRequest(1);
+        HART_SendRequest(handle, &r, i);
+    }
+    ASSERT_TRUE(client.waitForCount(WM_HART_REPLY, 3));
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(writes.size(), 3u);
+    for (size_t i = 1; i < writes.size(); ++i)
+        EXPECT_GE(writes[i] - writes[i - 1], std::chrono::microseconds(73300)) << "request " << i;
+}
+
+// Another master that starts its request in our link grant time has the
+// line: ours waits until that frame has ended, however long it runs.
+TEST_F(DriverTest, AnotherMastersFrameInTheGrantTimeIsWaitedFor) {
+    setMode(0);
+    // A secondary master's request, a byte every 7 ms (well inside the gap of
+    // 4 characters), starting 5 ms after our reply and ending long after the grant time.
+    const auto other = hex("FF FF FF FF FF 02 00 01 0A 00 01 02 03 04 05 06 07 08 09 08");
+    constexpr int kFirstByteMs = 5, kByteSpacingMs = 7;
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> writes;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        std::lock_guard lock(mutex);
+        writes.push_back(std::chrono::steady_clock::now());
+        std::vector<Answer> out{{hex(kCmd1Reply)}};
+        if (writes.size() == 1)
+            for (size_t i = 0; i < other.size(); ++i)
+                out.push_back({{other[i]}, kFirstByteMs + kByteSpacingMs * static_cast<int>(i)});
+        return out;
+    });
+    RecordingTarget monitor;
+    RegisterLLMonitor(handle, &monitor, WM_HART_MONITOR);
+    for (int i = 0; i < 2; ++i) {
+        auto r = shortRequest(1);
+        HART_SendRequest(handle, &r, i);
+    }
+    ASSERT_TRUE(client.waitForCount(WM_HART_REPLY, 2));
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(writes.size(), 2u);
+    const auto otherEnded =
+        writes[0] + std::chrono::milliseconds(kFirstByteMs + kByteSpacingMs * static_cast<int>(other.size() - 1));
+    EXPECT_GE(writes[1], otherEnded);
+    // The other master's request was seen whole, between our two.
+    ASSERT_TRUE(monitor.waitForCount(WM_HART_MONITOR, 5));
+    const auto frames = monitor.peek(WM_HART_MONITOR);
+    const auto seen = ReadMonitorRecord(frames[2].lParam);
+    EXPECT_EQ(toHex(seen.bytes, static_cast<size_t>(seen.count)), toHex(other));
+    EXPECT_EQ(seen.error, 0);
+    EXPECT_EQ(frames[3].wParam, OriginSent);
+    UnRegisterLLMonitor(handle);
+}
+
+// A reply cut short by a pause is retried only once the line has been silent
+// for the link grant time: the rest of it, arriving late, must not meet the retry.
+TEST_F(DriverTest, ARetryWaitsUntilTheRestOfAReplyCutShortHasPassed) {
+    setMode(0);
+    constexpr int kRestMs = 60;  // beyond the gap of 4 characters: the reply is taken as cut short
+    std::mutex mutex;
+    std::vector<std::chrono::steady_clock::time_point> writes;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        std::lock_guard lock(mutex);
+        writes.push_back(std::chrono::steady_clock::now());
+        if (writes.size() > 1) return std::vector<Answer>{{hex(kCmd1Reply)}};
+        return std::vector<Answer>{{hex("FF FF FF FF FF 06 80 01 07 00 00")}, {hex("11 42 C8 00 00 1B"), kRestMs}};
+    });
+    auto done = transact(shortRequest(1));
+    EXPECT_EQ(done.lParam & 0xFFFF, 5);
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(writes.size(), 2u);
+    EXPECT_GE(writes[1] - writes[0], std::chrono::milliseconds(kRestMs) + std::chrono::microseconds(73300));
+}
+
+// A reply that comes after its transaction has ended belongs to no request:
+// the monitor shows it, and the next request gets its own reply.
+TEST_F(DriverTest, AReplyAfterItsTransactionEndedIsShownAndDropped) {
+    setRetries(0);
+    RecordingTarget monitor;
+    RegisterLLMonitor(handle, &monitor, WM_HART_MONITOR);
+    const char* secondReply = "FF FF FF FF FF 06 80 01 07 00 00 11 42 48 00 00 9B";  // 50.0 instead of 100.0
+    int calls = 0;
+    line.setResponder([&](const std::vector<uint8_t>&) {
+        return ++calls == 1 ? std::vector<Answer>{{hex(kCmd1Reply), 150}}  // long after the reply wait
+                            : std::vector<Answer>{{hex(secondReply)}};
+    });
+    auto first = transact(shortRequest(1));
+    EXPECT_EQ(first.lParam & 0xFFFF, kNoDeviceResponse);
+    ASSERT_TRUE(monitor.waitForCount(WM_HART_MONITOR, 2));
+    const auto late = ReadMonitorRecord(monitor.peek(WM_HART_MONITOR)[1].lParam);
+    EXPECT_EQ(toHex(late.bytes, static_cast<size_t>(late.count)), kCmd1Reply);
+    EXPECT_TRUE(client.peek(WM_HART_REPLY).empty()) << "the late reply ended something";
+
+    auto second = transact(shortRequest(1));
+    ASSERT_EQ(second.lParam & 0xFFFF, 5);
+    uint8_t data[16] = {};
+    HartReply reply;
+    reply.data = data;
+    int16_t tag;
+    ASSERT_NE(HART_ReceiveRequest(handle, static_cast<int32_t>(second.wParam), &reply, &tag), 0);
+    EXPECT_EQ(toHex(data, 5), "11 42 48 00 00");
+    UnRegisterLLMonitor(handle);
 }
 
 TEST_F(DriverTest, WithABurstDeviceTheMasterSendsOnlyAfterABurstFrame) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
 #include "link/driver/frame.h"
 #include "tests/support/pipe_harness.h"
 
@@ -123,6 +126,49 @@ TEST(FrameParse, RoundTripsEveryEncodedShape) {
             EXPECT_EQ(frames[0].frame.address, f.address);
         }
     }
+}
+
+namespace {
+
+// The peak resident memory of this process in KiB; -1 where the kernel does not tell it.
+long peakKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+// Starts the peak afresh from the present size, so earlier tests do not count.
+long restartedPeakKiB() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return peakKiB();
+}
+
+}  // namespace
+
+// A line that sends 0xFF without a gap costs no memory: counts above 255 are
+// not kept, and the frame that ends the run holds its last 255 preambles.
+TEST(FrameParse, AnEndlessPreambleRunKeepsMemoryFlat) {
+    std::vector<ParsedFrame> frames;
+    FrameParser parser([&](const ParsedFrame& f) { frames.push_back(f); });
+    const std::vector<uint8_t> run(64 * 1024, 0xFF);
+    const auto frame = hex("02 80 01 00 83");
+    const long before = restartedPeakKiB();
+    if (before < 0) GTEST_SKIP() << "no peak memory figure in /proc";
+    for (int i = 0; i < 1024; ++i) parser.feed(run);  // 64 MiB
+    EXPECT_TRUE(parser.lineBusy());
+    parser.feed(frame);
+    EXPECT_LT(peakKiB() - before, 1024);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].error, FrameError::None);
+    EXPECT_EQ(frames[0].preambles, kMaxCountedPreambles);
+    EXPECT_EQ(frames[0].raw.size(), 255u + frame.size());
+    EXPECT_EQ(frames[0].frame.command, 1);
+    // A run just short of the cap is counted whole.
+    frames.clear();
+    parser.feed(std::vector<uint8_t>(254, 0xFF));
+    parser.feed(frame);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].preambles, 254);
 }
 
 TEST(HexText, RejectsOddAndForeignDigits) {

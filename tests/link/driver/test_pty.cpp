@@ -23,7 +23,7 @@ struct PtyTest : ::testing::Test {
     int32_t handle = -1;
     std::string logPath;
 
-    void start(std::vector<std::string> args) {
+    void start(std::vector<std::string> args, int mode = 0) {
         logPath = testing::TempDir() + "/sim-requests-" + std::to_string(getpid()) + ".log";
         std::filesystem::remove(logPath);
         args.insert(args.end(), {"--log", logPath});
@@ -33,7 +33,7 @@ struct PtyTest : ::testing::Test {
         DriverRegistration reg;
         reg.window = &client;
         reg.port = 1;
-        reg.mode = 0;
+        reg.mode = mode;
         ASSERT_NE(HART_RegisterDriver(&reg, &handle), -1);
         EXPECT_GE(GetComPortHandle(handle), 0);
     }
@@ -89,6 +89,72 @@ TEST_F(PtyTest, IdentityAndLiveValuesOverARealTerminal) {
     EXPECT_NE(second, std::string::npos) << text.str();
     EXPECT_LT(first, second);
 }
+
+// Long requests against a meter that paces its line, at every rate: each
+// goes out once, since the reply wait runs from the end of the request on
+// the wire and not from the moment the port took it, and each result carries
+// the reply to its own request.
+struct PacedLine : PtyTest, ::testing::WithParamInterface<int> {};
+
+TEST_P(PacedLine, LongRequestsGoOutOnceAndEachResultCarriesItsOwnReply) {
+    const int mode = GetParam();
+    start({"--pace", "--mode", std::to_string(mode)}, mode);
+    if (mode == 2) {
+        // At 19200 bit/s the reply wait is its floor of 20 ms, below what a
+        // machine busy with other work may take to wake two processes.
+        DriverConfig c;
+        HART_GetConfiguration(handle, &c);
+        c.replyTimeout = 60;
+        HART_SetConfiguration(handle, &c);
+    }
+    struct Long {
+        int command;
+        std::vector<uint8_t> data;
+        size_t echoed;  // the reply gives back this many of the request's bytes
+    };
+    auto bytes = [](size_t count, uint8_t seed) {
+        std::vector<uint8_t> out(count);
+        for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(seed + 37 * i);
+        return out;
+    };
+    std::vector<Long> requests = {
+        {17, bytes(24, 1), 24}, {18, bytes(21, 2), 21}, {217, bytes(24, 3), 19}, {17, bytes(24, 4), 24}};
+    for (size_t i = 0; i < requests.size(); ++i) {
+        HartRequest r;
+        r.command = requests[i].command;
+        r.data = requests[i].data.data();
+        r.length = static_cast<int32_t>(requests[i].data.size());
+        ASSERT_EQ(HART_SendRequest(handle, &r, static_cast<int32_t>(i)), 0);
+    }
+    for (size_t i = 0; i < requests.size(); ++i) {
+        auto done = client.take(WM_HART_REPLY, 20000);
+        ASSERT_TRUE(done) << "request " << i;
+        uint8_t data[300] = {};
+        HartReply reply;
+        reply.data = data;
+        int16_t tag = -1;
+        ASSERT_NE(HART_ReceiveRequest(handle, static_cast<int32_t>(done->wParam), &reply, &tag), 0);
+        EXPECT_EQ(tag, static_cast<int16_t>(i));
+        EXPECT_EQ(reply.command, requests[i].command);
+        EXPECT_EQ(reply.response1, 0) << "request " << i;
+        const auto& sent = requests[i].data;
+        EXPECT_EQ(std::vector<uint8_t>(data, data + std::max(reply.length, 0)),
+                  std::vector<uint8_t>(sent.begin(), sent.begin() + static_cast<long>(requests[i].echoed)))
+            << "request " << i;
+    }
+    // What the meter heard: each request once, in order.
+    std::ifstream log(logPath);
+    std::vector<int> heard;
+    for (std::string day, time; log >> day >> time;) {
+        int command = -1;
+        std::string data;
+        log >> command >> data;
+        heard.push_back(command);
+    }
+    EXPECT_EQ(heard, (std::vector<int>{17, 18, 217, 17}));
+}
+
+INSTANTIATE_TEST_SUITE_P(At1200And9600And19200, PacedLine, ::testing::Values(0, 1, 2));
 
 TEST_F(PtyTest, AMeterThatVanishesEndsTheOutstandingRequests) {
     start({"--mode", "0", "--no-answer", "1"});

@@ -191,7 +191,9 @@ TEST_F(OutputFiles, FrameFileThatCannotBeWrittenWholeLeavesTheOldOne) {
 
 }  // namespace
 
+#include <QFontDatabase>
 #include <QPdfWriter>
+#include <QRegularExpression>
 
 #include "link/monitor/busview_print.h"
 
@@ -211,6 +213,34 @@ TEST(Printing, PagesOnAPagedDevice) {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }();
     EXPECT_EQ(bytes.count("/Type /Page\n"), 3) << "pages in the PDF";
+}
+
+// Printed columns line up as on the screen: every font the printout embeds
+// is one of fixed pitch.
+TEST(Printing, PagesAreInAFixedPitchFont) {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("columns.pdf");
+    {
+        QPdfWriter writer(pdf);
+        ASSERT_EQ(fenwire::busview::PaintPages(
+                      writer, fenwire::busview::PaginateForPrint("00143>ACK<P|86|A6 0C\r\n00020>STX>P|82|iiii\r\n",
+                                                                 MondayAfternoon())),
+                  1);
+    }
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString bytes = QString::fromLatin1(file.readAll());
+    // "/BaseFont /ABCDEF+DejaVuSansMono": a subset tag, then the family without blanks.
+    const QRegularExpression baseFont(QStringLiteral("/BaseFont\\s*/(?:[A-Z]{6}\\+)?([^\\s/<>\\[\\]()-]+)"));
+    QStringList embedded;
+    for (auto it = baseFont.globalMatch(bytes); it.hasNext();) embedded << it.next().captured(1);
+    ASSERT_FALSE(embedded.isEmpty()) << "no font in the PDF";
+    for (const QString& name : embedded) {
+        bool fixed = false;
+        for (const QString& family : QFontDatabase::families())
+            if (QString(family).remove(u' ') == name) fixed = QFontDatabase::isFixedPitch(family);
+        EXPECT_TRUE(fixed) << name.toStdString();
+    }
 }
 
 TEST(Printing, SelectionTextKeepsItsLineBreaks) {

@@ -36,6 +36,10 @@ struct PropertyTableSet {
     bool isGas() const { return gasColumns >= 1 && gasRows >= 1; }
 };
 
+// The table's name as shown and written to the first line of its file: the
+// meter pads it with blanks to its full length.
+QString ShownTableName(const QString& name);
+
 // Field n (from 1) of a comma-separated line, blanks around it removed; the
 // last field runs to the end of the line, and a field beyond it is the last.
 QString FieldOf(const QString& line, int n);
@@ -48,11 +52,15 @@ QStringList TableFileLines(const PropertyTableSet& set, const QString& shownName
 // revision and phase as the file gives them). Nothing is changed and the
 // reason, naming the line, is returned when the file declares more than 16
 // entries, has text where a number must stand, or ends inside a table; and a
-// reason when no line is one of the file's (an empty or binary file).
+// reason when no line starts a table (an empty or binary file, or a name alone).
 std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet& set);
 
 // A file's content as lines without their line ends (CR LF or LF); the
 // bytes are read as Latin-1, so every byte is one character.
 QStringList SplitTableFile(const QByteArray& content);
+
+// A table file's lines; nullopt with the reason in `why` when it cannot be
+// read or is far too large to be one (it is then not read into memory).
+std::optional<QStringList> ReadTableFileLines(const QString& path, QString& why);
 
 }  // namespace app

@@ -6,7 +6,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "app/tools/property_table_file.h"
+#include "app/reports/property_table_file.h"
 
 namespace app {
 

@@ -1,10 +1,10 @@
-#include "app/tools/property_tables.h"
+#include "app/reports/property_tables.h"
 
 #include <algorithm>
 
 #include "app/commands/SendHART.h"
 #include "app/commands/mGlobal.h"
-#include "app/forms/configuration_form.h"
+#include "app/shell/frmComPort.h"
 
 namespace app {
 

@@ -1,5 +1,6 @@
-#include "app/tools/property_table_file.h"
+#include "app/reports/property_table_file.h"
 
+#include <QFile>
 #include <algorithm>
 
 #include "app/commands/format.h"
@@ -9,6 +10,8 @@ namespace app {
 namespace {
 
 constexpr int kMaxRevision = 255;  // travels as one byte
+// A table file is a few kilobytes; anything far larger is not one.
+constexpr qint64 kMaxTableFileBytes = 1 << 20;
 
 // Digit patterns of the file: temperatures and column headings "0.##",
 // viscosities "0.000####", densities "0.#######".
@@ -107,6 +110,12 @@ std::optional<QString> ParseGrid(LineReader& in, PropertyTableSet& set) {
 
 }  // namespace
 
+QString ShownTableName(const QString& name) {
+    QString shown = name;
+    while (shown.endsWith(u' ')) shown.chop(1);
+    return shown;
+}
+
 QString FieldOf(const QString& line, int n) {
     const QStringList fields = line.split(u',');
     const qsizetype index = std::clamp<qsizetype>(n - 1, 0, fields.size() - 1);
@@ -149,13 +158,10 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
     PropertyTableSet read = set;
     read.viscosityCount = read.densityCount = read.gasColumns = read.gasRows = 0;
     LineReader in(lines);
-    bool anyKnownLine = false;
+    bool anyTableLine = false;
     for (; !in.atEnd(); in.skip()) {
         const QString key = in.key();
-        static const QStringList kFileKeys = {QStringLiteral("name"), QStringLiteral("revision"),
-                                              QStringLiteral("phase"), QStringLiteral("viscosity"),
-                                              QStringLiteral("density")};
-        anyKnownLine = anyKnownLine || kFileKeys.contains(key);
+        anyTableLine = anyTableLine || key == QStringLiteral("viscosity") || key == QStringLiteral("density");
         std::optional<QString> error;
         if (key == QStringLiteral("name")) {
             read.name = in.field(2);
@@ -176,8 +182,9 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
         }
         if (error) return error;
     }
-    // An empty or binary file would otherwise "import" as nothing, reported as a success.
-    if (!anyKnownLine) return QStringLiteral("It holds no name, revision, phase or table line.");
+    // An empty or binary file, or one with a name and no table, would
+    // otherwise "import" as empty tables, reported as a success.
+    if (!anyTableLine) return QStringLiteral("It holds no table line.");
     set = read;
     return std::nullopt;
 }
@@ -188,6 +195,19 @@ QStringList SplitTableFile(const QByteArray& content) {
     for (QString& line : lines)
         if (line.endsWith(u'\r')) line.chop(1);
     return lines;
+}
+
+std::optional<QStringList> ReadTableFileLines(const QString& path, QString& why) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+        return std::nullopt;
+    }
+    if (file.size() > kMaxTableFileBytes) {
+        why = QStringLiteral("it is too large to be a property table file");
+        return std::nullopt;
+    }
+    return SplitTableFile(file.readAll());
 }
 
 }  // namespace app

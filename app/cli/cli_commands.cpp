@@ -1,0 +1,343 @@
+#include "app/cli/cli_commands.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QThread>
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli/json_object.h"
+#include "app/commands/SendHART.h"
+#include "app/commands/fenwire1.h"
+#include "app/commands/format.h"
+#include "app/commands/mGlobal.h"
+#include "app/commands/meter_mode.h"
+#include "app/reports/config_report.h"
+#include "app/reports/diagnostics_report.h"
+#include "app/reports/live_values.h"
+#include "app/reports/meter_identity.h"
+#include "app/reports/property_table_file.h"
+#include "app/reports/property_tables.h"
+#include "app/shell/frmComPort.h"
+#include "link/driver/typed_frame.h"
+#include "link/monitor/busview_core.h"
+#include "platform/platform.h"
+#include "platform/textfile.h"
+
+namespace cli {
+
+namespace {
+
+void printLine(std::FILE* out, const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+void printError(const QString& message) {
+    platform::MsgBox(message, platform::vbOKOnly, platform::vbCritical, QStringLiteral("Error"));
+}
+
+int status(bool took) { return took ? kExitSuccess : kExitMeter; }
+
+// Packed ASCII texts come padded with blanks to their field's length.
+QString unpadded(QString text) {
+    while (text.endsWith(u' ')) text.chop(1);
+    return text;
+}
+
+// A report as JSON: every field of `fields` the report holds, by its key.
+template <class Report>
+JsonObject reportObject(const Report& report, const std::vector<app::ReportField>& fields) {
+    JsonObject object;
+    for (const app::ReportField& field : fields)
+        if (report.fields.contains(QString::fromLatin1(field.box)))
+            object.text(QString::fromLatin1(field.key), report.field(field.box));
+    return object;
+}
+
+}  // namespace
+
+// ---- identify ------------------------------------------------------------------
+
+int RunIdentify(const Options& options, std::FILE* out) {
+    app::FenwireControl* control = app::Fenwire1();
+    // Command 0 at the polling address, then the tag, descriptor and date (13) and the message (12).
+    if (!app::MeterTook([] { app::SendCmd0(); }) || !app::MeterTook([] { app::SendCmd13(); }) ||
+        !app::MeterTook([] { app::SendCmd12(); }))
+        return kExitMeter;
+    const int manufacturerId = control->get("p00VendorID");
+    const QString manufacturer = control->getText("p00sVendor");
+    const int deviceType = control->get("p00DeviceID");
+    const int deviceId = control->get("p00DeviceNumber");
+    const QString tag = unpadded(app::Tag);
+    const QString descriptor = unpadded(app::Descriptor);
+    const QString message = unpadded(app::Message);
+    const QString date = app::DeviceDate.isValid() ? app::DeviceDate.toString(Qt::ISODate) : QString();
+    if (options.json) {
+        printLine(out, JsonObject()
+                           .integer(QStringLiteral("manufacturer_id"), manufacturerId)
+                           .text(QStringLiteral("manufacturer"), manufacturer)
+                           .integer(QStringLiteral("device_type"), deviceType)
+                           .integer(QStringLiteral("device_id"), deviceId)
+                           .integer(QStringLiteral("poll_address"), options.address)
+                           .integer(QStringLiteral("universal_revision"), app::UniversalCommandRevision)
+                           .integer(QStringLiteral("device_revision"), app::SpecificCommandRevision)
+                           .integer(QStringLiteral("software_revision"), control->get("p00SoftwRev"))
+                           .integer(QStringLiteral("hardware_revision"), app::HardwareRevision)
+                           .text(QStringLiteral("tag"), tag)
+                           .text(QStringLiteral("descriptor"), descriptor)
+                           .raw(QStringLiteral("date"), date.isEmpty() ? QStringLiteral("null") : JsonString(date))
+                           .text(QStringLiteral("message"), message)
+                           .toString());
+        return kExitSuccess;
+    }
+    const QStringList lines = {
+        QStringLiteral("Manufacturer: %1 (%2)").arg(manufacturer).arg(manufacturerId),
+        QStringLiteral("Device Type: %1").arg(deviceType),
+        QStringLiteral("Device ID: %1").arg(deviceId),
+        QStringLiteral("Poll Address: %1").arg(options.address),
+        QStringLiteral("Universal Revision: %1").arg(app::UniversalCommandRevision),
+        QStringLiteral("Device Revision: %1").arg(app::SpecificCommandRevision),
+        QStringLiteral("Software Revision: %1").arg(control->get("p00SoftwRev")),
+        QStringLiteral("Hardware Revision: %1").arg(app::HardwareRevision),
+        QStringLiteral("Tag: ") + tag,
+        QStringLiteral("Descriptor: ") + descriptor,
+        QStringLiteral("Date: ") + date,
+        QStringLiteral("Message: ") + message,
+    };
+    for (const QString& line : lines) printLine(out, line);
+    return kExitSuccess;
+}
+
+// ---- values --------------------------------------------------------------------
+
+namespace {
+
+QString valuesLine(const app::LiveValues& v, bool json) {
+    if (json)
+        return JsonObject()
+            .text(QStringLiteral("pv_type"), app::PVVariableName(v.pvVariableCode))
+            .number(QStringLiteral("pv"), v.pv)
+            .text(QStringLiteral("pv_unit"), v.pvUnit)
+            .number(QStringLiteral("current"), v.current)
+            .number(QStringLiteral("percent"), v.percent)
+            .number(QStringLiteral("temperature"), v.temperature)
+            .text(QStringLiteral("temperature_unit"), v.temperatureUnit)
+            .number(QStringLiteral("pressure"), v.pressure)
+            .text(QStringLiteral("pressure_unit"), v.pressureUnit)
+            .toString();
+    using app::RoundedText;
+    return QStringLiteral("PV (%1): %2 %3  Current: %4 mA  Percent: %5 %  Temperature: %6 %7  Pressure: %8 %9")
+        .arg(app::PVVariableName(v.pvVariableCode), RoundedText(v.pv, app::kPVPlaces), v.pvUnit,
+             RoundedText(v.current, app::kCurrentPlaces), RoundedText(v.percent, app::kPercentPlaces),
+             RoundedText(v.temperature, app::kTemperaturePlaces), v.temperatureUnit,
+             RoundedText(v.pressure, app::kPressurePlaces), v.pressureUnit);
+}
+
+}  // namespace
+
+int RunValues(const Options& options, std::FILE* out) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 due = 0;
+    for (int reading = 0; options.count == 0 || reading < options.count; ++reading) {
+        if (reading > 0) {
+            // Readings keep their pace from the start; one that ran late starts the next at once.
+            due += options.everyMs;
+            const qint64 wait = due - clock.elapsed();
+            if (wait > 0) QThread::msleep(static_cast<unsigned long>(wait));
+            // The link closes after an unanswered read; each reading opens it again.
+            if (!app::OpenLinkIfNeeded()) return kExitMeter;
+        }
+        app::LiveValues values;
+        if (!app::ReadLiveValues(values)) return kExitMeter;
+        printLine(out, valuesLine(values, options.json));
+    }
+    return kExitSuccess;
+}
+
+// ---- reports -------------------------------------------------------------------
+
+int RunReport(const Options& options, std::FILE* out) {
+    app::MeterIdentity identity;
+    if (!app::ReadMeterIdentity(identity)) return kExitMeter;
+    QStringList lines;
+    JsonObject object;
+    int failedReads = 0;
+    if (options.subcommand == Subcommand::ReportConfig) {
+        const app::ConfigReport report = app::ReadConfigReport(identity);
+        lines = app::ConfigReportLines(report);
+        object = reportObject(report, app::ConfigReportFields());
+        failedReads = report.failedReads;
+    } else {
+        const app::DiagnosticsReport report = app::ReadDiagnosticsReport(identity);
+        lines = app::DiagnosticsReportLines(report);
+        object = reportObject(report, app::DiagnosticsReportFields());
+        object.integer(QStringLiteral("password_protection"), report.passwordProtection)
+            .integer(QStringLiteral("fixed_carrier"), report.fixedCarrier)
+            .integer(QStringLiteral("low_xmt_power"), report.lowXmtPower);
+        failedReads = report.failedReads;
+    }
+    if (options.json) {
+        printLine(out, object.toString());
+    } else {
+        // The very bytes the utility's "print to a file" saves.
+        const QByteArray bytes = platform::TextFileBytes(lines);
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+        std::fflush(out);
+    }
+    return status(failedReads == 0);
+}
+
+// ---- property tables -----------------------------------------------------------
+
+int RunTableExport(const Options& options) {
+    app::PropertyTableTransfer transfer;
+    transfer.BeginExport();
+    QString step;
+    app::PropertyTableTransfer::Step result;
+    while ((result = transfer.ExportStep(step)) == app::PropertyTableTransfer::Step::Sent) {
+    }
+    if (result == app::PropertyTableTransfer::Step::Failed) {
+        printError(QStringLiteral("Export stopped: ") + step);
+        return kExitMeter;
+    }
+    const app::PropertyTableSet& table = transfer.table();
+    QString why;
+    if (!platform::WriteTextFileWhole(options.file, app::TableFileLines(table, app::ShownTableName(table.name)), &why)) {
+        printError(QStringLiteral("The file %1 could not be written: %2").arg(options.file, why));
+        return kExitMeter;
+    }
+    return kExitSuccess;
+}
+
+bool EnsureEditMode() {
+    if (!app::MeterTook([] { app::SendCmd129(); })) return false;
+    if (app::MeterMode == app::kEditModeCode) return true;
+    if (platform::MsgBox(QString::fromLatin1(app::kNotInEditModeQuestion), platform::vbYesNo, platform::vbNoIcon,
+                         QString::fromLatin1(app::kNotInEditModeTitle)) != platform::vbYes)
+        return false;
+    if (app::PasswordProtectionFlag != 0) {
+        platform::MsgBox(QString::fromLatin1(app::kIncorrectPassword), platform::vbOKOnly, platform::vbCritical);
+        return false;
+    }
+    if (!app::MeterTook([] { app::SendCmd128(app::kEditModeCode); })) return false;
+    return app::MeterTook([] { app::SendCmd129(); }) && app::MeterMode == app::kEditModeCode;
+}
+
+int RunTableImport(const Options& options) {
+    // The whole file is checked before anything goes to the meter.
+    app::PropertyTableTransfer transfer;
+    QString why;
+    const std::optional<QStringList> lines = app::ReadTableFileLines(options.file, why);
+    if (!lines) {
+        printError(QStringLiteral("The file %1 could not be read: %2").arg(options.file, why));
+        return kExitMeter;
+    }
+    if (const std::optional<QString> error = app::ParseTableFile(*lines, transfer.table())) {
+        printError(QStringLiteral("The file %1 is not a property table file. %2").arg(options.file, *error));
+        return kExitMeter;
+    }
+    if (!EnsureEditMode()) return kExitMeter;
+    transfer.BeginImport();
+    QString step;
+    app::PropertyTableTransfer::Step result;
+    while ((result = transfer.ImportStep(step)) == app::PropertyTableTransfer::Step::Sent) {
+    }
+    if (result == app::PropertyTableTransfer::Step::Failed) {
+        printError(QStringLiteral("Import stopped: ") + step);
+        return kExitMeter;
+    }
+    return kExitSuccess;
+}
+
+// ---- one command text ------------------------------------------------------------
+
+namespace {
+
+// Collects the monitor's lines.
+class MonitorLines : public fenwire::MonitorOutput {
+public:
+    void append(const fenwire::MonitorText& text) override { text_ += text.text; }
+    QStringList lines() const {
+        QStringList result = QString::fromStdString(text_).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        return result;
+    }
+
+private:
+    std::string text_;
+};
+
+// A frame as it travels: delimiter, the meter's long address (from the
+// primary master), command, byte count, the reply's status bytes, data, checksum.
+std::vector<uint8_t> longFrame(uint8_t delimiter, const std::array<uint8_t, 5>& address, int command,
+                               const std::vector<uint8_t>& status, const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> frame;
+    frame.reserve(address.size() + status.size() + data.size() + 4);
+    frame.push_back(delimiter);
+    for (uint8_t byte : address) frame.push_back(byte);
+    frame.push_back(static_cast<uint8_t>(command));
+    frame.push_back(static_cast<uint8_t>(status.size() + data.size()));
+    for (uint8_t byte : status) frame.push_back(byte);
+    for (uint8_t byte : data) frame.push_back(byte);
+    uint8_t checksum = 0;
+    for (uint8_t byte : frame) checksum ^= byte;
+    frame.push_back(checksum);
+    return frame;
+}
+
+}  // namespace
+
+int RunSend(const Options& options, std::FILE* out) {
+    const std::array<uint8_t, 5> noUniqueId{};
+    const std::optional<wendrel::TypedRequest> request =
+        wendrel::ParseCommandText(options.commandText.toStdString(), noUniqueId.data(), options.address);
+    if (!request) {
+        std::fprintf(stderr, "corvane-hart-cli: not a command text: %s\n", options.commandText.toLocal8Bit().constData());
+        return kExitUsage;
+    }
+    app::FenwireControl* control = app::Fenwire1();
+    // Whether the transaction of the request got a reply at all: a refusal
+    // is a reply, and is shown as one.
+    constexpr short kReplied = 1;
+    std::optional<short> outcome;
+    const auto connection = QObject::connect(control, &app::FenwireControl::Result, control,
+                                             [&outcome, command = request->command](short, short iCommand, short iResult) {
+                                                 if (iCommand == command) outcome = iResult;
+                                             });
+    const bool took = app::MeterTook([&] { app::SendCommandData(request->command, request->data); });
+    QObject::disconnect(connection);
+    if (outcome != kReplied) return kExitMeter;
+
+    // The meter's long address, as command 0 gave it to the link control.
+    const int32_t deviceId = control->get("p00DeviceNumber");
+    constexpr uint8_t kPrimaryMaster = 0x80;
+    const std::array<uint8_t, 5> address = {
+        static_cast<uint8_t>(kPrimaryMaster | (control->get("p00VendorID") & 0x3F)),
+        static_cast<uint8_t>(control->get("p00DeviceID")), static_cast<uint8_t>(deviceId >> 16),
+        static_cast<uint8_t>(deviceId >> 8), static_cast<uint8_t>(deviceId)};
+    std::vector<uint8_t> reply(static_cast<size_t>(std::max(0, control->get("cRcvLen"))));
+    for (size_t offset = 0; offset < reply.size(); ++offset) {
+        control->put("xOffset", static_cast<int>(offset));
+        reply[offset] = static_cast<uint8_t>(control->get("xInt8"));
+    }
+    const std::vector<uint8_t> statusBytes = {static_cast<uint8_t>(control->get("cResponse1")),
+                                         static_cast<uint8_t>(control->get("cResponse2"))};
+    constexpr uint8_t kLongRequest = 0x82;
+    constexpr uint8_t kLongReply = 0x86;
+    MonitorLines lines;
+    fenwire::BusviewCore monitor(lines, fenwire::BusviewSettings{}, fenwire::CommandTextTables{});
+    const std::vector<uint8_t> requestFrame = longFrame(kLongRequest, address, request->command, {}, request->data);
+    const std::vector<uint8_t> replyFrame = longFrame(kLongReply, address, request->command, statusBytes, reply);
+    monitor.onFrame(requestFrame.data(), static_cast<int>(requestFrame.size()), 0, 0);
+    monitor.onFrame(replyFrame.data(), static_cast<int>(replyFrame.size()), 1, 0);
+    for (const QString& line : lines.lines()) printLine(out, line);
+    return status(took);
+}
+
+}  // namespace cli
