@@ -94,10 +94,17 @@ bool isEditableField(QWidget* w, const QWidget& form) {
 }
 
 // A box shows a text set into it from its start: a blank-padded name is not
-// scrolled to its blanks. What the user types keeps its cursor.
+// scrolled to its blanks. What the user types keeps its cursor; a read-only
+// box only ever shows what was set (it may hold the focus while its form
+// disables the button that had it). Setting the text a box already holds
+// moves its cursor to the end without a text change, so the cursor is watched
+// too.
 void showSetTextsFromStart(QLineEdit& box) {
     QObject::connect(&box, &QLineEdit::textChanged, &box, [&box] {
-        if (!box.hasFocus()) box.setCursorPosition(0);
+        if (!box.hasFocus() || box.isReadOnly()) box.setCursorPosition(0);
+    });
+    QObject::connect(&box, &QLineEdit::cursorPositionChanged, &box, [&box](int, int now) {
+        if (now != 0 && !box.hasFocus()) box.setCursorPosition(0);
     });
 }
 

@@ -1,5 +1,6 @@
 // corvane-meter-sim: the simulated meter on a pseudo-terminal, so the frame
-// driver can talk to it as to a meter behind a serial HART modem.
+// driver can talk to it as to a meter behind a serial HART modem, and over
+// HART-IP (UDP or TCP) as to a meter behind a gateway; one meter behind both.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -17,11 +18,13 @@
 #include <ctime>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "sim/meter.h"
+#include "sim/meter_hartip.h"
 #include "sim/meter_line.h"
 
 namespace {
@@ -48,9 +51,12 @@ void onSignal(int) {
 
 void usage(FILE* to) {
     std::fprintf(to,
-                 "Usage: %s --pty PATH [options]\n"
-                 "Simulated Corvane vortex meter, a HART slave on a pseudo-terminal.\n\n"
+                 "Usage: %s --pty PATH | --hartip URL [options]\n"
+                 "Simulated Corvane vortex meter, a HART slave on a pseudo-terminal and over HART-IP.\n\n"
                  "  --pty PATH          make PATH a symbolic link to the meter's terminal\n"
+                 "  --hartip URL        serve HART-IP at hartip://HOST[:PORT] (UDP) or\n"
+                 "                      hartip+tcp://HOST[:PORT] (TCP), port 5094 by default;\n"
+                 "                      may be given more than once\n"
                  "  --profile FILE      load meter values from a profile (see sim/README.md);\n"
                  "                      given again, each profile is one more device on the\n"
                  "                      same line at the polling address the profile names\n"
@@ -72,6 +78,7 @@ void usage(FILE* to) {
 
 struct Options {
     std::string ptyPath;
+    std::vector<std::string> hartipUrls;
     std::vector<std::string> profiles;
     std::string logPath;
     bool pace = false;
@@ -111,13 +118,18 @@ int parseOptions(int argc, char** argv, Options& o) {
         }
         if (arg == "--pace") { o.pace = true; continue; }
         if (arg == "--burst") { o.faults.burst = true; continue; }
-        const bool takesValue = arg == "--pty" || arg == "--profile" || arg == "--log" || arg == "--mode" ||
+        const bool takesValue = arg == "--pty" || arg == "--hartip" || arg == "--profile" || arg == "--log" || arg == "--mode" ||
                                 arg == "--no-answer" || arg == "--bad-checksum" || arg == "--busy" ||
                                 arg == "--late" || arg == "--noise" || arg == "--seed";
         if (!takesValue) return fail("unknown option " + arg);
         const char* v = value();
         if (!v) return fail(arg + " needs a value");
         if (arg == "--pty") o.ptyPath = v;
+        else if (arg == "--hartip") {
+            std::string why;
+            if (!hartip::parseUrl(v, &why)) return fail(std::string(v) + ": " + why);
+            o.hartipUrls.push_back(v);
+        }
         else if (arg == "--profile") o.profiles.emplace_back(v);
         else if (arg == "--log") o.logPath = v;
         else if (arg == "--mode") {
@@ -137,8 +149,8 @@ int parseOptions(int argc, char** argv, Options& o) {
             if (!parseProbability(v, target)) return fail(arg + " needs a probability from 0 to 1");
         }
     }
-    if (o.ptyPath.empty()) {
-        std::fprintf(stderr, "%s: --pty PATH is required\n", kProgram);
+    if (o.ptyPath.empty() && o.hartipUrls.empty()) {
+        std::fprintf(stderr, "%s: --pty PATH or --hartip URL is required\n", kProgram);
         usage(stderr);
         return 2;
     }
@@ -265,8 +277,9 @@ private:
 // after that, and each reply byte goes out at its own character slot.
 class LineLoop {
 public:
-    LineLoop(PseudoTerminal& pty, MeterLine& line, RequestLogFile& log, bool pace)
+    LineLoop(PseudoTerminal& pty, std::mutex& meterMutex, MeterLine& line, RequestLogFile& log, bool pace)
         : pty_(pty),
+          meterMutex_(meterMutex),
           line_(line),
           log_(log),
           pace_(pace),
@@ -291,7 +304,12 @@ public:
             }
             sendDue(now);
             if (burstWanted() && now >= lineFreeAt_ + burstQuiet_) {
-                if (auto burst = line_.nextBurst()) schedule(std::move(burst->bytes), now);
+                std::optional<Transmission> burst;
+                {
+                    std::lock_guard lock(meterMutex_);
+                    burst = line_.nextBurst();
+                }
+                if (burst) schedule(std::move(burst->bytes), now);
                 sendDue(now);
             }
         }
@@ -305,7 +323,11 @@ private:
     };
 
     bool frameOpen() const { return spanBytes_ > 0 || line_.lineBusy(); }
-    bool burstWanted() const { return line_.anyBursting() && outgoing_.empty() && !frameOpen(); }
+    bool burstWanted() const {
+        if (!outgoing_.empty() || frameOpen()) return false;
+        std::lock_guard lock(meterMutex_);
+        return line_.anyBursting();
+    }
 
     TimePoint slot(const Outgoing& o, size_t index) const {
         return o.start + std::chrono::duration_cast<SteadyClock::duration>(character_ * static_cast<double>(index));
@@ -336,8 +358,12 @@ private:
             if (spanBytes_ == 0) spanStart_ = now;
             ++spanBytes_;
             lastByteAt_ = now;
-            auto replies = line_.receive(&buffer[i], 1);
-            log_.drain(line_.meters());
+            std::vector<Transmission> replies;
+            {
+                std::lock_guard lock(meterMutex_);  // HART-IP clients reach the same meters
+                replies = line_.receive(&buffer[i], 1);
+                log_.drain(line_.meters());
+            }
             if (line_.lineBusy()) continue;
             const TimePoint frameEnd = endSpan(now);
             for (auto& reply : replies)
@@ -384,6 +410,7 @@ private:
     }
 
     PseudoTerminal& pty_;
+    std::mutex& meterMutex_;
     MeterLine& line_;
     RequestLogFile& log_;
     const bool pace_;
@@ -446,6 +473,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot install signal handlers\n", kProgram);
         return 1;
     }
+    std::mutex meterMutex;
+    MeterHartIp network(onLine, meterMutex, options.faults, options.mode, [&] { log.drain(onLine); });
+    for (const auto& url : options.hartipUrls) {
+        if (!network.serve(url, &error)) {
+            std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return 1;
+        }
+        std::printf("%s: serving HART-IP on %s\n", kProgram, network.endpoints().back().url().c_str());
+    }
+    std::fflush(stdout);
+    if (options.ptyPath.empty()) {
+        // HART-IP only: the servers run on their own threads until a signal.
+        char byte;
+        while (read(gSignalPipe[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        return 0;
+    }
     PseudoTerminal pty;
     if (!pty.open(options.ptyPath, error)) {
         std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
@@ -455,6 +499,6 @@ int main(int argc, char** argv) {
     std::printf("%s: listening on %s -> %s\n", kProgram, options.ptyPath.c_str(), pty.slaveName().c_str());
     std::fflush(stdout);
 
-    LineLoop(pty, line, log, options.pace).run();
+    LineLoop(pty, meterMutex, line, log, options.pace).run();
     return 0;
 }

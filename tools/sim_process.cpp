@@ -73,6 +73,7 @@ bool SimProcess::start(const std::string& program, const std::vector<std::string
         ready = seen.find("listening") != std::string::npos && seen.find('\n') != std::string::npos;
     }
     if (!ready) return fail("the simulated meter did not start: " + program + (seen.empty() ? "" : ": " + seen));
+    startupText_ = seen;
     return true;
 }
 

@@ -24,6 +24,8 @@ public:
     // The symbolic link to the pty's device, which the driver opens.
     const std::string& linkPath() const { return link_; }
     pid_t pid() const { return pid_; }
+    // What the program printed until it was ready (its HART-IP endpoints with their ports among it).
+    const std::string& startupText() const { return startupText_; }
     // SIGTERM, then SIGKILL if it does not end within a second; removes the link.
     void stop();
     // Kills the process at once (the port vanishes under the driver).
@@ -33,6 +35,7 @@ private:
     pid_t pid_ = -1;
     int output_ = -1;  // the read end of the program's standard output
     std::string link_;
+    std::string startupText_;
 };
 
 // The path of a program that sits beside the running executable, or `name` alone.

@@ -6,6 +6,7 @@
 #include "link/driver/link_master.h"
 #include "link/driver/portmap.h"
 #include "link/driver/transport.h"
+#include "link/driver/transport_hartip.h"
 #include "link/driver/wendrel.h"
 
 namespace wendrel {
@@ -32,11 +33,20 @@ std::shared_ptr<LinkMaster> find(int32_t handle) {
     return it == r.masters.end() ? nullptr : it->second;
 }
 
-std::unique_ptr<Transport> openSerial(int port, int bitsPerSecond, std::string* error) {
+// The port map's entry: a serial device path or a HART-IP server's URL.
+std::unique_ptr<Transport> openPort(int port, int bitsPerSecond, std::string* error) {
     const std::string path = PortPath(port);
     if (path.empty()) {
         *error = "no device path for port " + std::to_string(port);
         return nullptr;
+    }
+    if (hartip::isUrl(path)) {
+        const auto endpoint = hartip::parseUrl(path, error);
+        if (!endpoint) {
+            *error = path + ": " + *error;
+            return nullptr;
+        }
+        return HartIpTransport::open(*endpoint, error);
     }
     return SerialPort::open(path, bitsPerSecond, error);
 }
@@ -84,7 +94,7 @@ int32_t HART_RegisterDriver(const DriverRegistration* registration, int32_t* han
     }
     std::string error;
     const int bitRate = BitRateOfMode(registration->mode);
-    auto transport = factory ? factory(port, bitRate, &error) : openSerial(port, bitRate, &error);
+    auto transport = factory ? factory(port, bitRate, &error) : openPort(port, bitRate, &error);
     if (!transport) {
         if (!error.empty()) detail::log("COM " + std::to_string(port) + " not opened: " + error);
         return -1;

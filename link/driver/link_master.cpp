@@ -237,10 +237,12 @@ void LinkMaster::applyLineRate() {
 
 LinkTiming LinkMaster::timing(const DriverConfig& cfg) const {
     LinkTiming t = LinkTiming::forBitRate(BitRateOfMode(cfg.mode), cfg.masterType == 1, cfg.replyTimeout);
-    if (!transport_->lineTimed()) {
+    const TransportTiming carried = transport_->timing();
+    if (!carried.lineCharacters) {
         t.characterMs = 0;
         t.linkGrantMs = 0;
     }
+    if (carried.replyWaitMs > 0 && cfg.replyTimeout <= 0) t.replyWaitMs = carried.replyWaitMs;
     return t;
 }
 
@@ -286,6 +288,9 @@ void LinkMaster::listenOnce(int timeoutMs) {
         break;
     case IoStatus::Interrupted:
         break;
+    case IoStatus::Refused:
+        refused_ = true;
+        break;
     case IoStatus::Lost:
         portLost();
         break;
@@ -309,7 +314,7 @@ void LinkMaster::listenUntil(Clock::time_point until) {
 // line, it sends only in the short window after a burst frame; otherwise
 // whenever the line is quiet.
 bool LinkMaster::mayTransmit(Clock::time_point now) const {
-    if (!transport_->lineTimed()) return true;
+    if (!transport_->timing().lineCharacters) return true;  // a network carries every master's request
     if (parser_.lineBusy()) return false;
     if (grantEnds_ && now < *grantEnds_) return false;
     if (!lastBurstEnd_ || now - *lastBurstEnd_ >= kBurstMemory) return true;
@@ -366,7 +371,7 @@ std::optional<ParsedFrame> LinkMaster::awaitReply(const Frame& request, Clock::t
     // A reply that has started in time is read to its end, but no legal reply
     // lasts past this: preambles or noise without end cannot hold the request.
     const auto lastByte = deadline + std::chrono::milliseconds(lineTiming.longestFrameMs);
-    while (!matched_ && !stopping() && !lost_) {
+    while (!matched_ && !refused_ && !stopping() && !lost_) {
         const auto now = Clock::now();
         if (now >= lastByte || (!parser_.lineBusy() && now >= deadline)) break;
         const auto until = parser_.lineBusy() ? lastByte : deadline;
@@ -411,8 +416,15 @@ void LinkMaster::runTransaction(const Pending& request) {
         // the return of write says little about a long request at a low rate.
         const auto requestEnd = std::max(Clock::now(), handedAt + lineTiming.wireTime(wire.size()));
         postMonitor(wire, OriginSent, FrameError::None, cfg.preambles);
+        refused_ = false;
         auto parsed =
             awaitReply(frame, requestEnd + std::chrono::milliseconds(lineTiming.replyWaitMs), lineTiming);
+        if (refused_) {
+            // The far end will not carry this request: no retry, and the client is told why.
+            post(notifyMessage_, transport_->refusalNotice(), 0);
+            lastReply.reset();
+            break;
+        }
         if (!parsed && cfg.silenceEndsRequest) {
             lastReply.reset();
             break;  // nobody there: asking again only costs the line time
@@ -465,7 +477,7 @@ void LinkMaster::finish(const Pending& request, const std::optional<Frame>& repl
 
 void LinkMaster::portLost() {
     if (lost_.exchange(true)) return;
-    detail::log("port " + std::to_string(port_) + ": the serial device is gone");
+    detail::log("port " + std::to_string(port_) + ": lost (the device, or the HART-IP server, is gone)");
     parser_.reset();
     post(notifyMessage_, NotifyPortLost, 0);
 }

@@ -137,6 +137,7 @@ private:
     std::vector<uint8_t> lastSent_;            // to recognise the modem echoing our own frame
     const Frame* awaiting_ = nullptr;          // the request whose reply is awaited
     std::optional<ParsedFrame> matched_;       // its reply, good or damaged
+    bool refused_ = false;                     // the transport refused the request being awaited
     std::optional<Clock::time_point> lastBurstEnd_;
     std::optional<Clock::time_point> grantEnds_;  // until then the line is left to another master
     Clock::time_point lastByteAt_{};              // when the last byte came off the line

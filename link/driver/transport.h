@@ -1,4 +1,5 @@
-// The byte pipe under the data link: a serial port or an in-memory pipe.
+// The byte pipe under the data link: a serial port, an in-memory pipe or a
+// HART-IP session (transport_hartip.h).
 // A transport knows bytes and line rates, nothing of frames or commands.
 #pragma once
 
@@ -19,6 +20,14 @@ enum class IoStatus {
     Timeout,      // nothing arrived in time
     Interrupted,  // interrupt() was called
     Lost,         // the device is gone (unplugged, peer closed): nothing more will pass
+    Refused,      // a network server refused the request just written: no reply will come
+                  // for it, and sending it again will not help (refusalNotice() says why)
+};
+
+// How the link master times its transactions on a transport.
+struct TransportTiming {
+    bool lineCharacters = true;  // a HART line's character times and link grant apply
+    int replyWaitMs = 0;         // the wait for a reply; 0: the line's RT1 at its rate
 };
 
 class Transport {
@@ -35,16 +44,19 @@ public:
     virtual void interrupt() = 0;
     // An identifier of the open port for GetComPortHandle (a descriptor or a token).
     virtual int nativeHandle() const = 0;
-    // True when bytes take their character time (11 bits at the bit rate) on
-    // a line that other masters and burst devices share: a serial port, or a
-    // pipe standing in for one. The link master then starts a reply wait at
-    // the end of the request on the wire (its first byte handed over plus its
-    // own character times), holds back for the link grant time after each of
-    // its transactions, and keeps to the burst windows. A transport that
-    // carries whole messages and times them itself (a network session)
-    // answers false: the reply wait starts when write returns, and the next
+    // How the link master times its transactions here. A serial port, or a
+    // pipe standing in for one, keeps the default: bytes take their character
+    // time (11 bits at the bit rate) on a line that other masters and burst
+    // devices share, so the reply wait starts at the end of the request on the
+    // wire (its first byte handed over plus its own character times), the
+    // master holds back for the link grant time after each of its
+    // transactions, and keeps to the burst windows. A transport that carries
+    // whole messages and times them itself (a network session) clears
+    // lineCharacters: the reply wait starts when write returns, and the next
     // request may follow at once.
-    virtual bool lineTimed() const { return true; }
+    virtual TransportTiming timing() const { return {}; }
+    // After a read reported Refused: the notification code telling the client why.
+    virtual int32_t refusalNotice() const { return 0; }
 };
 
 // An in-memory duplex pipe for tests. Bytes written at one end are read at the

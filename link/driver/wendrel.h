@@ -42,6 +42,9 @@ enum NotifyCode : int32_t {
     NotifyPortLost = 1,       // the serial device vanished; posted before the outstanding requests end without reply
     NotifyBurstDevice = 2,    // burst frames seen on the line (first one since registration or silence)
     NotifyRepliesDropped = 3, // uncollected replies lost their data to bound memory (collected as kReplyDiscarded)
+    NotifyRequestRefused = 4, // a HART-IP server refused the request (a NAK or an error status): it ended without reply
+    NotifySessionRefused = 5, // a HART-IP server had no session for us (primary master session or service
+                              // unavailable): the request ended without reply
 };
 
 // Origin of a monitored frame (wParam of 1127).
