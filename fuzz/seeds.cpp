@@ -9,6 +9,7 @@
 
 #include "link/driver/frame.h"
 #include "link/hartip/message.h"
+#include "link/monitor/capture.h"
 #include "sim/meter.h"
 
 namespace fs = std::filesystem;
@@ -76,6 +77,13 @@ int main(int argc, char** argv) {
                       datagram(0, passThroughBytes) + datagram(1, passThroughBytes) +
                       datagram(0, hartip::keepAliveRequest(3)) + datagram(0, hartip::sessionCloseRequest(4)));
         write(corpus / "read_hart", name, commandByte + std::vector<uint8_t>{static_cast<uint8_t>(payload.size())} + payload);
+        // A capture of the request and its reply, as the bus monitor saves it.
+        const auto text = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+        const fenwire::Capture capture{fenwire::CaptureApplication(),
+                                       {{1700000000000000, text(requestBytes), {}, "COM 1"},
+                                        {1700000000037000, text(replyBytes), {}, "COM 1"}}};
+        const std::string file = fenwire::EncodeCapture(capture);
+        write(corpus / "capture", name, std::vector<uint8_t>(file.begin(), file.end()));
         ++written;
     }
     // A long-address request and a line with noise and a silence inside a frame.
@@ -87,6 +95,24 @@ int main(int argc, char** argv) {
     write(corpus / "frame_parser", "noise-and-silence",
           std::vector<uint8_t>{12, 0, 0x00, 0x55, 0xFF, 0xFF, 0x82, 0x26} +
               wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 3));
+    // A capture of faults: a bad checksum, a request left unanswered, a burst
+    // frame, noise and a frame cut short, each with the words the monitor gives it.
+    const auto bytesOf = [](const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); };
+    std::string badChecksum = bytesOf(wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 5));
+    badChecksum.back() = static_cast<char>(badChecksum.back() ^ 1);
+    const std::string request = bytesOf(wendrel::encodeFrame(wendrel::makeRequestShort(0, 2, {}), 5));
+    std::string burst = bytesOf(wendrel::encodeFrame(*meter.handle(wendrel::makeRequestShort(0, 3, {})), 5));
+    burst[5] = 0x01;  // BACK
+    const fenwire::Capture faults{
+        fenwire::CaptureApplication(),
+        {{1700000000000000, badChecksum, {"Checksum error: frame says 03, bytes give 02"}, "COM 2"},
+         {1700000000300000, request, {}, "COM 2"},
+         {1700000000600000, request, {"The previous request got no reply", "Device not present!"}, "COM 2"},
+         {1700000000900000, burst, {}, "COM 2"},
+         {1700000001200000, "\xFF\xFF\x55\x00", {"No frame: no valid delimiter after the preambles"}, ""},
+         {1700000001500000, request.substr(0, 8), {"Frame cut short: the line fell silent inside it"}, ""}}};
+    const std::string faultFile = fenwire::EncodeCapture(faults);
+    write(corpus / "capture", "faults", std::vector<uint8_t>(faultFile.begin(), faultFile.end()));
     // A gapless run of 0xFF far longer than any preamble count, then a frame.
     write(corpus / "frame_parser", "long-preamble-run",
           std::vector<uint8_t>{0, 0x80, 0x00, 0x40, 0} + wendrel::encodeFrame(wendrel::makeRequestShort(0, 1, {}), 2));

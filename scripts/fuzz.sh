@@ -27,12 +27,13 @@ targets() {
 }
 
 # The longest input worth mutating for each target: a few frames for a byte
-# stream, a whole property-table grid for a table file, a few sections for an
+# stream, a whole property-table grid for a table file, a few dozen frames for a capture, a few sections for an
 # INI file (whose checks read every key back). Longer inputs only slow the
 # search down.
 max_len() {
   case "$1" in
     table_file) echo 2048 ;;
+    capture) echo 4096 ;;
     ini) echo 512 ;;
     *) echo 1024 ;;
   esac

@@ -4,7 +4,8 @@
 # instead (scripts/package.sh).
 set -euo pipefail
 # clang and libclang-rt-14-dev (libFuzzer) build the fuzz targets (scripts/fuzz.sh).
-# tshark decodes our HART-IP traffic in a test (skipped where it cannot capture).
+# tshark decodes our HART-IP traffic in a test (skipped where it cannot capture)
+# and the bus monitor's captures.
 PACKAGES=(g++ cmake ninja-build libgtest-dev qt6-base-dev libgl-dev python3 clang libclang-rt-14-dev tshark)
 # dpkg-shlibdeps (dpkg-dev) and file find the package's dependencies; lintian checks it.
 if [ "${1:-}" = package ]; then

@@ -495,6 +495,7 @@ void CKvFenwireCtrl::openBusview() {
     closeBusview();  // the sending side refers to the window, so it goes first
     busview_ = std::make_unique<BusviewWindow>(*messageWindow_, driverHandle_);
     busview_->onClosedByUser = [this] { busviewClosedByUser(); };
+    busview_->setLinePort(driverHandle_ == -1 ? 0 : lastPort_);
     busviewSending_ = std::make_unique<BusviewSending>(
         *busview_, BusviewLink{[this](const std::string& text) { return sendCommandText(text); },
                                [this] { forgetUniqueId(); }, [this] { return shortOf(FW_cBusy); }});
@@ -516,6 +517,7 @@ void CKvFenwireCtrl::busviewClosedByUser() {
 }
 
 void CKvFenwireCtrl::busviewSetDriverHandle(int32_t handle) {
+    if (busview_) busview_->setLinePort(handle == -1 ? 0 : lastPort_);
     if (busview_) busview_->setDriverHandle(handle);
     if (busviewSending_) busviewSending_->driverHandleChanged(handle);
 }

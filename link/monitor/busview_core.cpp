@@ -3,6 +3,7 @@
 #include "link/driver/typed_frame.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 
 namespace fenwire {
@@ -69,6 +70,12 @@ int BusviewCore::sequenceCounter() { return sequence; }
 void BusviewCore::setRecording(bool on) {
     if (on == recording_) return;
     recording_ = on;
+    if (on && showingCapture_) {
+        // A capture is not continued by the line: the line starts on an empty page.
+        showingCapture_ = false;
+        rows_.clear();
+        output_.rowsCleared();
+    }
     if (on) {
         framesSinceStart_ = false;
     } else if (framesSinceStart_) {
@@ -104,7 +111,9 @@ void BusviewCore::setTriggerOn(bool on) {
 
 std::string BusviewCore::statusLine(int32_t driverHandle) const {
     std::string s;
-    if (driverHandle == -1) {
+    if (showingCapture_) {
+        s = " Capture " + captureName_ + " (read-only)";
+    } else if (driverHandle == -1) {
         s = " Driver not active!";
     } else {
         s = recording_ ? " Recording..." : " Not Recording!";
@@ -118,11 +127,27 @@ std::string BusviewCore::statusLine(int32_t driverHandle) const {
     return s;
 }
 
-void BusviewCore::onFrame(const uint8_t* bytes, int count, int origin, uint32_t timeMs) {
+void BusviewCore::showCapture(const std::vector<MonitorFrame>& frames, const std::string& name) {
+    setRecording(false);
+    rows_.clear();
+    for (const MonitorFrame& frame : frames) rows_.appendFrame(frame, RenderFrameLine(frame, texts_).text);
+    showingCapture_ = true;
+    captureName_ = name;
+    output_.rowsCleared();
+    output_.statusChanged();
+}
+
+void BusviewCore::onFrame(const uint8_t* bytes, int count, int origin, uint32_t timeMs, int64_t seenUs) {
     if (count < 1 || !bytes || !recording_) return;
+    if (seenUs < 0)
+        seenUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count();
     // While the sequence counter is 0 (the first frame of the process, or the
     // first after a stop) the gap column reads "00000".
     MonitorFrame frame = builder_.take(bytes, count, origin, timeMs, lineOptions(), sequence == 0);
+    frame.timeUs = seenUs;
+    frame.linePort = static_cast<uint8_t>(std::clamp(linePort, 0, 255));
     ++sequence;
     framesSinceStart_ = true;
     const wendrel::FrameText& f = builder_.record();

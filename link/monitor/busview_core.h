@@ -27,6 +27,8 @@ public:
     // Recording switched on or off.
     virtual void recordingChanged(bool /*on*/) {}
     virtual void statusChanged() {}
+    // The kept rows were emptied.
+    virtual void rowsCleared() {}
 };
 
 enum FilterMode { FilterShowListed = 0, FilterHideListed = 1, FilterTriggerEventsOnly = 2 };
@@ -40,8 +42,21 @@ public:
     BusviewSettings& settings() { return settings_; }
     const BusviewSettings& settings() const { return settings_; }
 
-    // One frame from the driver: its line bytes, origin (0 sent, 1 received) and time stamp.
-    void onFrame(const uint8_t* bytes, int count, int origin, uint32_t timeMs);
+    // One frame from the driver: its line bytes, origin (0 sent, 1 received),
+    // the driver's time stamp and when the monitor saw it (microseconds since
+    // 1970; below 0: now).
+    void onFrame(const uint8_t* bytes, int count, int origin, uint32_t timeMs, int64_t seenUs = -1);
+    // The port number of the line watched (COM n), kept with each frame; 0 unknown.
+    int linePort = 0;
+
+    // Shows frames read from a capture in place of the kept rows: recording
+    // stops (without the Stopped banner) and the frames are read as the
+    // monitor reads a live line, with the current View options. New, or
+    // Monitor Frames, goes back to the line on an empty page.
+    void showCapture(const std::vector<MonitorFrame>& frames, const std::string& name);
+    bool showingCapture() const { return showingCapture_; }
+    // The texts the lines are rendered with.
+    const CommandTextTables& texts() const { return texts_; }
 
     bool recording() const { return recording_; }
     // Off appends the Stopped banner when a frame came since the last start
@@ -106,6 +121,8 @@ private:
     MonitorLineBuilder builder_{texts_};
     MonitorRows rows_;
     bool recording_ = true;
+    bool showingCapture_ = false;
+    std::string captureName_;
     bool framesSinceStart_ = false;
     bool filterOn_ = false;
     bool triggerOn_ = false;

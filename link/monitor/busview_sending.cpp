@@ -13,6 +13,7 @@
 #include "link/monitor/frame_view.h"
 #include "link/monitor/page_layout.h"
 #include "platform/platform.h"
+#include "platform/textfile.h"
 #include "ui_command_entry.h"
 
 namespace fenwire {
@@ -58,6 +59,8 @@ BusviewSending::BusviewSending(BusviewWindow& window, BusviewLink link)
     connectItem("mnuOpenLogFile", [this] { openLog(); });
     connectItem("mnuCloseLogFile", [this] { closeLog(); });
     connectItem("mnuSaveFrameFile", [this] { saveFrameFile(); });
+    connectItem("mnuSaveCapture", [this] { saveCapture(); });
+    connectItem("mnuOpenCapture", [this] { openCapture(); });
     connectItem("mnuPrintAll", [this] { printAll(); });
     connectItem("mnuPrintSelection", [this] { printSelection(); });
     connectItem("mnuPrinterConfiguration", [this] { printerSetup(); });
@@ -240,6 +243,44 @@ void BusviewSending::saveFrameFile() {
         platform::MsgBox(fromStd(busview::CouldNotOpenMessage(path.toStdString())), platform::vbOKOnly,
                          platform::vbExclamation, QString::fromLatin1(busview::kSaveToFileTitle));
     }
+}
+
+void BusviewSending::saveCapture() {
+    const std::vector<CaptureFrame> frames = window_.captureFrames();
+    if (frames.empty()) return;
+    QString path;
+    withRedrawSuspended([&] { path = askFile(true, QStringLiteral("*.pcapng"), QStringLiteral("pcapng")); });
+    if (path.contains(QLatin1Char('*'))) return;  // cancelled
+    const std::string bytes = EncodeCapture({CaptureApplication(), frames});
+    if (platform::WriteFileWhole(path, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())))) {
+        rememberDirectoryOf(path);
+    } else {
+        platform::MsgBox(fromStd(busview::CouldNotWriteMessage(path.toStdString())), platform::vbOKOnly,
+                         platform::vbExclamation, QString::fromLatin1(busview::kSaveToFileTitle));
+    }
+}
+
+void BusviewSending::openCapture() {
+    QString path;
+    withRedrawSuspended([&] { path = askFile(false, QStringLiteral("*.pcapng"), QStringLiteral("pcapng")); });
+    if (path.contains(QLatin1Char('*'))) return;  // cancelled
+    CaptureRead read;
+    {
+        platform::BusyPointer busy;
+        read = ReadCaptureFile(path.toStdString());
+    }
+    if (!read.ok) {
+        platform::MsgBox(fromStd(read.error), platform::vbOKOnly, platform::vbExclamation,
+                         QStringLiteral("Open Capture"));
+        return;
+    }
+    rememberDirectoryOf(path);
+    // A capture whose writer was stopped before it closed may end early.
+    std::string name = QFileInfo(path).fileName().toStdString();
+    if (!read.capture.complete) name += ", not closed by its writer";
+    window_.showCapture(std::move(read.capture.frames), name);
+    window_.frameView()->moveToEnd();
+    refresh();
 }
 
 // ---- printing --------------------------------------------------------------------

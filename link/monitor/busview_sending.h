@@ -68,6 +68,8 @@ private:
     void closeLog();
     void logWriteFailed();
     void saveFrameFile();
+    void saveCapture();
+    void openCapture();
     void printSelection();
     void printAll();
     void printerSetup();

@@ -158,6 +158,8 @@ void BusviewWindow::buildMenus() {
     file->setObjectName(QStringLiteral("mnuFile"));
     addItem(file, QStringLiteral("New"), "mnuNew", 32768, [this] { newView(); });
     addItem(file, QStringLiteral("Save to Frame File"), "mnuSaveFrameFile", 32784);
+    addItem(file, QStringLiteral("Sa&ve Capture..."), "mnuSaveCapture", 0);
+    addItem(file, QStringLiteral("Open Ca&pture..."), "mnuOpenCapture", 0);
     addItem(file, QStringLiteral("Open Log File"), "mnuOpenLogFile", 32770);
     addItem(file, QStringLiteral("Close Log File"), "mnuCloseLogFile", 32816);
     addItem(file, QStringLiteral("Load Script"), "mnuLoadScript", 32781);
@@ -384,6 +386,37 @@ void BusviewWindow::append(const MonitorText& line) {
     // The view catches up at its next update; the log takes every line now.
     view_->rowsChanged();
     if (onAppended) onAppended(line.text);
+}
+
+void BusviewWindow::rowsCleared() {
+    if (!core_.showingCapture()) capture_.clear();
+    view_->rowsCleared();
+}
+
+void BusviewWindow::showCapture(std::vector<CaptureFrame> frames, const std::string& name) {
+    core_.showCapture(MonitorFramesOf(frames, core_.texts(), core_.lineOptions()), name);
+    capture_ = std::move(frames);
+    view_->refresh();
+    updateChecks();
+    statusChanged();
+}
+
+std::vector<CaptureFrame> BusviewWindow::captureFrames() const {
+    view_->refresh();  // rows that came since the last update count too
+    const MonitorRows& rows = core_.rows();
+    uint64_t first = rows.firstId();
+    uint64_t end = rows.endId();
+    if (const auto selected = view_->selectedRows()) std::tie(first, end) = *selected;
+    std::vector<CaptureFrame> frames;
+    for (uint64_t id = first; id < end; ++id) {
+        if (core_.showingCapture()) {
+            if (id < capture_.size()) frames.push_back(capture_[static_cast<size_t>(id)]);
+            continue;
+        }
+        const MonitorRow& row = rows.row(id);
+        if (row.kind == MonitorRow::Kind::Frame) frames.push_back(CaptureFrameOf(row.frame, core_.texts()));
+    }
+    return frames;
 }
 
 void BusviewWindow::recordingChanged(bool) {

@@ -12,6 +12,7 @@
 
 #include "link/monitor/busview_core.h"
 #include "link/monitor/busview_settings.h"
+#include "link/monitor/capture.h"
 #include "link/monitor/pick.h"
 
 class QAction;
@@ -65,6 +66,17 @@ public:
     void setTitleParts(const QString& scriptName, const QString& logName);
     // Builds the status line again (a script started or ended).
     void refreshStatus() { statusChanged(); }
+    // The port number of the line watched (COM n), kept with each frame; 0 unknown.
+    void setLinePort(int port) { core_.linePort = port; }
+
+    // Shows a capture's frames in place of the kept ones, read-only, until
+    // New or Monitor Frames goes back to the line. `name` is for the status line.
+    void showCapture(std::vector<CaptureFrame> frames, const std::string& name);
+    // The frames of the selection, or every kept frame when nothing is
+    // selected, as a capture records them. A capture shown gives back the
+    // frames it was read with.
+    std::vector<CaptureFrame> captureFrames() const;
+
     // Receives every line added to the view (frame lines and banners) as it comes.
     std::function<void(const std::string& text)> onAppended;
 
@@ -77,6 +89,7 @@ private:
     void append(const MonitorText& text) override;
     void recordingChanged(bool on) override;
     void statusChanged() override;
+    void rowsCleared() override;
 
     void buildMenus();
     QAction* addItem(QMenu* menu, const QString& text, const char* objectName, int commandId,
@@ -116,6 +129,8 @@ private:
     QDialog* findDialog_ = nullptr;
     std::unique_ptr<Ui::FindFrames> findUi_;
     std::vector<std::pair<QAction*, std::function<bool()>>> checks_;
+    // The frames of the capture shown, as read: row id n is frame n.
+    std::vector<CaptureFrame> capture_;
 };
 
 }  // namespace fenwire

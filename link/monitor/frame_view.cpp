@@ -308,6 +308,14 @@ std::optional<uint64_t> FrameView::selectedRow() const {
     return rows_.rowAtLine(caret_.line);
 }
 
+std::optional<std::pair<uint64_t, uint64_t>> FrameView::selectedRows() const {
+    if (!hasSelection() || rows_.empty()) return std::nullopt;
+    const Position from = clamped(std::min(anchor_, caret_));
+    Position to = clamped(std::max(anchor_, caret_));
+    if (to.column == 0 && to.line > from.line) --to.line;
+    return std::make_pair(rows_.rowAtLine(from.line), rows_.rowAtLine(to.line) + 1);
+}
+
 void FrameView::moveToEnd() {
     anchor_ = caret_ = endPosition();
     atBottom_ = true;

@@ -53,6 +53,9 @@ public:
     void selectRow(uint64_t id);
     // The row at the caret while text is selected.
     std::optional<uint64_t> selectedRow() const;
+    // The rows the selection touches, first and one past the last; nothing
+    // without a selection. A selection ending at the start of a line leaves that line's row out.
+    std::optional<std::pair<uint64_t, uint64_t>> selectedRows() const;
     // The caret to the end of the text, nothing selected: following the newest again.
     void moveToEnd();
     // The selection onto the clipboard.

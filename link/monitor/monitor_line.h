@@ -79,6 +79,7 @@ struct LineOptions {
 // was the first after a stop, the options at its arrival).
 struct MonitorFrame {
     std::string bytes;            // line bytes as seen, preambles included
+    int64_t timeUs = 0;           // when the monitor saw it: microseconds since 1970-01-01 UTC
     uint32_t timeMs = 0;          // the driver's clock
     int32_t previousTimeMs = -1;  // the frame before it; -1 none
     int16_t command = -1;         // -1 unknown (a frame cut before its command)
@@ -87,6 +88,7 @@ struct MonitorFrame {
     uint8_t origin = 0;           // 0 sent by this driver, 1 received
     uint8_t mismatch = 0;         // 1 master types differ from the request's, 2 commands differ
     uint8_t options = 0;          // LineOptions::bits
+    uint8_t linePort = 0;         // the line's port number (COM n); 0 unknown
     bool sequenceStart = false;   // the first frame after a stop: its gap reads "00000"
 };
 

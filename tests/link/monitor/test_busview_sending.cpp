@@ -364,6 +364,68 @@ TEST_F(SendingTest, VanishedLastSaveDirIsEmptiedAndAnExistingOneServesTheDialogs
     EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).absolutePath());  // the host's directory is left alone
 }
 
+TEST_F(SendingTest, CaptureSavedOpenedSearchedAndSavedAgain) {
+    BusviewWindow* w = openWindow();
+    ASSERT_TRUE(w);
+    for (int command : {0, 1}) {
+        host->put("cDoCommand", command);
+        ASSERT_TRUE(host->waitIdle());
+    }
+    host->pump(50);
+    chooseFile(path("line.pcapng"));
+    trigger(w, "mnuSaveCapture");
+    const CaptureRead saved = ReadCaptureFile(path("line.pcapng").toStdString());
+    ASSERT_TRUE(saved.ok) << saved.error;
+    ASSERT_GE(saved.capture.frames.size(), 4u);
+    EXPECT_EQ(saved.capture.frames.front().port, "COM " + std::to_string(host->number("cComPort")));
+    EXPECT_LE(saved.capture.frames.front().timeUs, saved.capture.frames.back().timeUs);
+    EXPECT_GT(saved.capture.frames.front().timeUs, int64_t{1700000000} * 1000000);
+
+    // Opened: in place of the line's frames, recording off, read-only.
+    chooseFile(path("line.pcapng"));
+    trigger(w, "mnuOpenCapture");
+    EXPECT_TRUE(scripted.messageBoxes().empty());
+    EXPECT_FALSE(w->core().recording());
+    EXPECT_FALSE(w->action("mnuMonitorFrames")->isChecked());
+    EXPECT_TRUE(w->statusText().startsWith(" Capture line.pcapng (read-only)")) << w->statusText().toStdString();
+    EXPECT_EQ(w->core().rows().size(), saved.capture.frames.size());
+    EXPECT_TRUE(w->frameView()->plainText().contains("STX>P|  1 Read Primary Variable"));
+    host->put("cDoCommand", 1);  // the line goes on, unseen
+    ASSERT_TRUE(host->waitIdle());
+    host->pump(50);
+    EXPECT_EQ(w->core().rows().size(), saved.capture.frames.size());
+    const FindResult found = w->core().find(*CommandQuery("1"), std::nullopt, true);
+    ASSERT_TRUE(found.row);
+    EXPECT_EQ(w->core().rows().row(*found.row).frame.command, 1);
+
+    // Saved again whole: the same file; a selected row alone: that frame.
+    chooseFile(path("again.pcapng"));
+    trigger(w, "mnuSaveCapture");
+    EXPECT_EQ(fileText(path("again.pcapng")), fileText(path("line.pcapng")));
+    w->frameView()->selectRow(1);
+    chooseFile(path("one.pcapng"));
+    trigger(w, "mnuSaveCapture");
+    const CaptureRead one = ReadCaptureFile(path("one.pcapng").toStdString());
+    ASSERT_TRUE(one.ok) << one.error;
+    ASSERT_EQ(one.capture.frames.size(), 1u);
+    EXPECT_EQ(one.capture.frames[0], saved.capture.frames[1]);
+
+    // A file cut short is refused with a message; the capture shown stays.
+    writeFile("cut.pcapng", QByteArray::fromStdString(fileText(path("line.pcapng")).substr(0, 100)));
+    chooseFile(path("cut.pcapng"));
+    trigger(w, "mnuOpenCapture");
+    ASSERT_EQ(scripted.messageBoxes().size(), 1u);
+    EXPECT_NE(scripted.messageBoxes()[0].text.toStdString().find("cut short"), std::string::npos);
+    EXPECT_EQ(scripted.messageBoxes()[0].title, "Open Capture");
+    EXPECT_EQ(w->core().rows().size(), saved.capture.frames.size());
+
+    // New goes back to the line.
+    trigger(w, "mnuNew");
+    EXPECT_TRUE(w->core().recording());
+    EXPECT_TRUE(w->core().rows().empty());
+    EXPECT_TRUE(w->statusText().startsWith(" Recording..."));
+}
+
 // A meter that answers busy now and then.
 struct BusySendingTest : SendingTest {
     corvane::sim::FaultOptions faults() const override {

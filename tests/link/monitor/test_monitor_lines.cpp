@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/driver/codec.h"
+#include "link/driver/frame.h"
 #include "link/monitor/busview_core.h"
 #include "link/monitor/monitor_line.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/driver/codec.h"
+#include "link/driver/frame.h"
 #include "link/monitor/busview_core.h"
 #include "link/monitor/monitor_rows.h"
 
