@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/cli/json_object.h"
+#include "app/commands/LoopScan.h"
 #include "app/commands/SendHART.h"
 #include "app/commands/fenwire1.h"
 #include "app/commands/format.h"
@@ -24,6 +25,7 @@
 #include "app/shell/frmComPort.h"
 #include "link/driver/typed_frame.h"
 #include "link/monitor/busview_core.h"
+#include "link/monitor/capture.h"
 #include "platform/platform.h"
 #include "platform/textfile.h"
 
@@ -338,6 +340,58 @@ int RunSend(const Options& options, std::FILE* out) {
     monitor.onFrame(replyFrame.data(), static_cast<int>(replyFrame.size()), 1, 0);
     for (const QString& line : lines.lines()) printLine(out, line);
     return status(took);
+}
+
+// ---- loop scan -------------------------------------------------------------------
+
+int RunScan(const Options& options, std::FILE* out) {
+    app::LoopScan scan(*app::Fenwire1());
+    const app::LoopScanResult result = scan.run();
+    if (options.json) {
+        QStringList objects;
+        for (const app::FoundDevice& device : result.devices)
+            objects << JsonObject()
+                           .integer(QStringLiteral("poll_address"), device.pollAddress)
+                           .integer(QStringLiteral("manufacturer_id"), device.manufacturerId)
+                           .text(QStringLiteral("manufacturer"), device.manufacturer)
+                           .integer(QStringLiteral("device_type"), device.deviceType)
+                           .integer(QStringLiteral("device_id"), device.deviceId)
+                           .text(QStringLiteral("tag"), unpadded(device.tag))
+                           .integer(QStringLiteral("universal_revision"), device.universalRevision)
+                           .integer(QStringLiteral("software_revision"), device.softwareRevision)
+                           .toString();
+        printLine(out, QLatin1Char('[') + objects.join(QStringLiteral(", ")) + QLatin1Char(']'));
+    } else {
+        for (const app::FoundDevice& device : result.devices)
+            printLine(out, QStringLiteral("Poll Address: %1  Tag: %2  Manufacturer: %3 (%4)  Device Type: %5  "
+                                          "Device ID: %6  Universal Revision: %7  Software Revision: %8")
+                               .arg(device.pollAddress)
+                               .arg(unpadded(device.tag), device.manufacturer)
+                               .arg(device.manufacturerId)
+                               .arg(device.deviceType)
+                               .arg(device.deviceId)
+                               .arg(device.universalRevision)
+                               .arg(device.softwareRevision));
+    }
+    if (result.linkFailed) printError(QStringLiteral("The scan stopped: the link was lost."));
+    return status(!result.devices.empty() && !result.linkFailed);
+}
+
+// ---- a capture file ---------------------------------------------------------------
+
+int RunShow(const Options& options, std::FILE* out) {
+    const fenwire::CaptureRead read = fenwire::ReadCaptureFile(options.file.toStdString());
+    if (!read.ok) {
+        std::fprintf(stderr, "%s\n", read.error.c_str());
+        return kExitMeter;
+    }
+    // The monitor's default View options and built-in command names.
+    const fenwire::CommandTextTables texts;
+    for (const fenwire::MonitorFrame& frame : fenwire::MonitorFramesOf(read.capture.frames, texts, fenwire::LineOptions{})) {
+        const QString line = QString::fromStdString(fenwire::RenderFrameLine(frame, texts).text);
+        for (const QString& part : line.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) printLine(out, part);
+    }
+    return kExitSuccess;
 }
 
 }  // namespace cli

@@ -16,6 +16,9 @@ int RunReport(const Options& options, std::FILE* out);
 int RunTableExport(const Options& options);
 int RunTableImport(const Options& options);
 int RunSend(const Options& options, std::FILE* out);
+int RunScan(const Options& options, std::FILE* out);
+// Reads a capture file; needs no link.
+int RunShow(const Options& options, std::FILE* out);
 
 // The utility's write guard without its main window: reads the meter's
 // mode and, out of edit mode, asks the utility's question; the console

@@ -40,13 +40,17 @@ QString UsageText() {
         "  send \"Cmd, DataLen, DataDescription\"\n"
         "                            one command text; prints request and reply as\n"
         "                            the bus monitor shows them\n"
+        "  scan                      the loop scan: a line per device found at polling\n"
+        "                            addresses 0 to 15\n"
+        "  show FILE.pcapng          a capture's frames as the bus monitor shows them\n"
+        "                            (no port is opened)\n"
         "\n"
         "Options:\n"
         "  --port N|PATH|hartip://HOST[:PORT]\n"
         "                            COM N of the port map (default 1), a device path\n"
         "                            or a HART-IP address\n"
         "  --address A               polling address of the meter (default 0)\n"
-        "  --json                    identify, values and report as JSON\n"
+        "  --json                    identify, values, report and scan as JSON\n"
         "  --yes                     confirm what the utility would ask about\n"
         "                            (entering edit mode for a write)\n"
         "  --help, --version\n"
@@ -174,6 +178,13 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
         if (!arity(2, QStringLiteral("send \"Cmd, DataLen, DataDescription\""))) return std::nullopt;
         options.subcommand = Subcommand::Send;
         options.commandText = positional[1];
+    } else if (command == QLatin1String("scan")) {
+        if (!arity(1, QStringLiteral("scan"))) return std::nullopt;
+        options.subcommand = Subcommand::Scan;
+    } else if (command == QLatin1String("show")) {
+        if (!arity(2, QStringLiteral("show FILE.pcapng"))) return std::nullopt;
+        options.subcommand = Subcommand::Show;
+        options.file = positional[1];
     } else {
         why = QStringLiteral("unknown subcommand ") + command;
         return std::nullopt;
@@ -183,8 +194,9 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
         return std::nullopt;
     }
     if (options.json && options.subcommand != Subcommand::Identify && options.subcommand != Subcommand::Values &&
-        options.subcommand != Subcommand::ReportConfig && options.subcommand != Subcommand::ReportDiagnostics) {
-        why = QStringLiteral("--json goes with identify, values and report");
+        options.subcommand != Subcommand::ReportConfig && options.subcommand != Subcommand::ReportDiagnostics &&
+        options.subcommand != Subcommand::Scan) {
+        why = QStringLiteral("--json goes with identify, values, report and scan");
         return std::nullopt;
     }
     return options;

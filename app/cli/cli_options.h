@@ -13,7 +13,7 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitMeter = 1;  // the meter refused or did not answer, or a write was not confirmed
 inline constexpr int kExitUsage = 2;
 
-enum class Subcommand { None, Identify, Values, ReportConfig, ReportDiagnostics, TableExport, TableImport, Send };
+enum class Subcommand { None, Identify, Values, ReportConfig, ReportDiagnostics, TableExport, TableImport, Send, Scan, Show };
 
 struct Options {
     Subcommand subcommand = Subcommand::None;
@@ -29,7 +29,7 @@ struct Options {
     // values: every `everyMs` milliseconds, `count` times (0: until stopped).
     int everyMs = 1000;
     int count = 1;
-    QString file;         // table export / import
+    QString file;         // table export / import, show
     QString commandText;  // send
 };
 

@@ -55,6 +55,8 @@ int run(const cli::Options& options) {
     case cli::Subcommand::TableExport: return cli::RunTableExport(options);
     case cli::Subcommand::TableImport: return cli::RunTableImport(options);
     case cli::Subcommand::Send: return cli::RunSend(options, stdout);
+    case cli::Subcommand::Scan: return cli::RunScan(options, stdout);
+    case cli::Subcommand::Show: return cli::RunShow(options, stdout);
     case cli::Subcommand::None: break;
     }
     return cli::kExitUsage;
@@ -81,6 +83,9 @@ int main(int argc, char** argv) {
         std::printf("corvane-hart-cli %s\n", CORVANE_VERSION);
         return cli::kExitSuccess;
     }
+
+    // A capture is read without any port or link control.
+    if (options->subcommand == cli::Subcommand::Show) return cli::RunShow(*options, stdout);
 
     platform::ConsoleBackend console;
     console.setConfirmQuestions(options->yes);

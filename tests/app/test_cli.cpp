@@ -2,6 +2,7 @@
 // subcommand run as its own process against the simulated meter on a pty,
 // with the meter's own request log as the record of what was sent.
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -16,6 +17,7 @@
 #include "app/cli/json_object.h"
 #include "app/tools/frmConfigReport.h"
 #include "app/tools/frmDiagnostics.h"
+#include "link/monitor/capture.h"
 #include "platform/console.h"
 #include "tests/app/test_forms_fixture.h"
 #include "tools/sim_process.h"
@@ -98,6 +100,8 @@ TEST(CliOptions, RefusesWhatItCannotRunWithAReason) {
         {{"values", "--count", "many"}, "--count takes"},
         {{"identify", "--count", "2"}, "go with values"},
         {{"table", "export", "x.csv", "--json"}, "--json goes with"},
+        {{"scan", "3"}, "usage: corvane-hart-cli scan"},
+        {{"show"}, "show FILE.pcapng"},
     };
     for (const auto& [arguments, reason] : refused) {
         QString why;
@@ -160,10 +164,12 @@ struct CliRun {
 };
 
 // A meter process of a shipped profile (with `extra` profile lines after it),
-// logging every request it receives.
+// logging every request it receives; a second device of the same profile
+// with `secondDevice` lines shares its line when those are given.
 class Meter {
 public:
-    Meter(const QString& directory, const char* profile, const QStringList& extra = {}, const QStringList& faults = {}) {
+    Meter(const QString& directory, const char* profile, const QStringList& extra = {}, const QStringList& faults = {},
+          const QStringList& secondDevice = {}) {
         const QString name = directory + "/" + profile + QString::number(++count_);
         QFile shipped(QString(CORVANE_SIM_PROFILES) + "/" + profile + ".profile");
         QFile written(name + ".profile");
@@ -175,6 +181,16 @@ public:
         written.close();
         log_ = name + ".log";
         std::vector<std::string> args = {"--profile", written.fileName().toStdString(), "--log", log_.toStdString()};
+        if (!secondDevice.isEmpty()) {
+            QFile second(name + "-second.profile");
+            if (!shipped.seek(0) || !second.open(QIODevice::WriteOnly)) {
+                ADD_FAILURE() << "second profile " << profile;
+                return;
+            }
+            second.write(shipped.readAll() + "\n" + secondDevice.join('\n').toLatin1() + "\n");
+            second.close();
+            args.insert(args.end(), {"--profile", second.fileName().toStdString()});
+        }
         for (const QString& fault : faults) args.push_back(fault.toStdString());
         std::string error;
         if (!process_.start(CORVANE_SIM_PROGRAM, args, &error)) ADD_FAILURE() << error;
@@ -457,6 +473,78 @@ TEST_F(CliReports, EachReportPrintsExactlyTheBytesTheUtilitySavesForTheSameMeter
     EXPECT_EQ(report.value("device_id").toString(), formstest::text(config, "txtDeviceID"));
     EXPECT_EQ(report.value("pv_unit").toString(), formstest::text(config, "txtPVUnit"));
     EXPECT_EQ(report.value("property_table").toString(), formstest::text(config, "txtPropertyTableName"));
+}
+
+TEST_F(Cli, ScanListsEveryDeviceOnTheLineAndNothingAnsweringIsStatusOne) {
+    const Meter line(dir.path(), "liquid_wafer", {}, {}, {"polling_address = 3", "device_id = 0x0A1B2D", "tag = FT-103"});
+    CliRun run = cli(line, {"scan"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << run.out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Poll Address: 0  Tag: FT-101  ")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("Device ID: 662316")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith("Poll Address: 3  Tag: FT-103  ")) << lines[1].toStdString();
+    // Silent addresses are no failure of their own.
+    EXPECT_FALSE(run.err.contains("No Device Response")) << run.err.toStdString();
+
+    run = cli(line, {"scan", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    QJsonParseError error;
+    const QJsonArray devices = QJsonDocument::fromJson(run.out, &error).array();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << run.out.toStdString();
+    ASSERT_EQ(devices.size(), 2);
+    const QJsonObject second = devices[1].toObject();
+    EXPECT_EQ(second.value("poll_address").toInt(), 3);
+    EXPECT_EQ(second.value("device_id").toInt(), 0x0A1B2D);
+    EXPECT_EQ(second.value("tag").toString(), "FT-103");
+    EXPECT_EQ(second.value("software_revision").toInt(), 12);
+    for (const char* key : {"manufacturer_id", "manufacturer", "device_type", "universal_revision"})
+        EXPECT_TRUE(second.contains(key)) << key;
+
+    const Meter silent(dir.path(), "liquid_wafer", {}, {"--no-answer", "1"});
+    run = cli(silent, {"scan", "--json"});
+    EXPECT_EQ(run.status, cli::kExitMeter);
+    EXPECT_EQ(run.out.trimmed(), "[]");
+}
+
+TEST_F(Cli, ShowPrintsACapturesFramesAsTheMonitorsLinesAndRefusesADamagedFile) {
+    // Command 0 at polling address 0 and a reply (no data, so the line stays short).
+    const fenwire::CommandTextTables texts;
+    const std::string request = QByteArray::fromHex("ffffff02800082").toStdString();
+    const std::string reply = QByteArray::fromHex("ffffff0680000200008400").toStdString();
+    const QString path = dir.path() + "/line.pcapng";
+    {
+        fenwire::CaptureWriter writer;
+        ASSERT_TRUE(writer.open(path.toStdString())) << writer.error();
+        ASSERT_TRUE(writer.write({1'700'000'000'000'000, request, {}, "COM 1"}));
+        ASSERT_TRUE(writer.write({1'700'000'000'050'000, reply, {}, "COM 1"}));
+        ASSERT_TRUE(writer.close());
+    }
+    std::vector<std::string> expected;
+    fenwire::CaptureRead read = fenwire::ReadCaptureFile(path.toStdString());
+    ASSERT_TRUE(read.ok) << read.error;
+    for (const fenwire::MonitorFrame& frame : fenwire::MonitorFramesOf(read.capture.frames, texts, {}))
+        expected.push_back(fenwire::RenderFrameLine(frame, texts).text);
+
+    CliRun run = cli({"show", path});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    ASSERT_EQ(expected.size(), 2u);
+    QString shown;
+    for (const std::string& line : expected) shown += QString::fromStdString(line).replace("\r\n", "\n");
+    EXPECT_EQ(QString::fromUtf8(run.out), shown);
+
+    // Cut short: the reader's own words, nothing on standard output.
+    QByteArray bytes = fileBytes(path);
+    QFile cut(dir.path() + "/cut.pcapng");
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() - 7));
+    cut.close();
+    run = cli({"show", cut.fileName()});
+    EXPECT_EQ(run.status, cli::kExitMeter);
+    EXPECT_TRUE(run.out.isEmpty());
+    read = fenwire::ReadCaptureFile(cut.fileName().toStdString());
+    ASSERT_FALSE(read.ok);
+    EXPECT_EQ(run.err, QString::fromStdString(read.error) + "\n");
 }
 
 }  // namespace
