@@ -12,9 +12,7 @@
 #
 # scripts/package.sh runs CPack on the normal build folder.
 
-# The programs of the package. One that is not built here yet is left out
-# with a notice (and so is its manual page); the package and its checks take
-# it in once its target exists.
+# The programs of the package, each with its manual page in docs/man/.
 set(CORVANE_PACKAGE_PROGRAMS corvane-hart corvane-hart-cli corvane-hart-bridge corvane-meter-sim)
 
 # In the architecture's library folder where there is one (Debian's multiarch
@@ -37,12 +35,11 @@ set_source_files_properties(platform/platform.cpp PROPERTIES
   COMPILE_DEFINITIONS CORVANE_INSTALLED_HELP_DIR="${helpdir_from_bindir}")
 
 foreach(program IN LISTS CORVANE_PACKAGE_PROGRAMS)
-  if(TARGET ${program})
-    set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${libdir_from_bindir}")
-    install(TARGETS ${program} RUNTIME DESTINATION bin)
-  else()
-    message(STATUS "Package: ${program} is not built yet and is left out")
+  if(NOT TARGET ${program})
+    message(FATAL_ERROR "Package: the program ${program} has no target")
   endif()
+  set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${libdir_from_bindir}")
+  install(TARGETS ${program} RUNTIME DESTINATION bin)
 endforeach()
 
 # libfenwire.so finds the platform library beside itself.
@@ -70,9 +67,6 @@ file(GLOB man_pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/*.1)
 foreach(page IN LISTS man_pages)
   get_filename_component(page_name ${page} NAME)
   string(REGEX REPLACE "\\.1$" "" page_program ${page_name})
-  if(page_program IN_LIST CORVANE_PACKAGE_PROGRAMS AND NOT TARGET ${page_program})
-    continue()
-  endif()
   corvane_gzip(${page} ${PROJECT_BINARY_DIR}/man/${page_name}.gz)
   install(FILES ${PROJECT_BINARY_DIR}/man/${page_name}.gz DESTINATION share/man/man1)
 endforeach()
