@@ -5,7 +5,7 @@
 // The environment variable WENDREL_PORTS overrides single ports:
 //   WENDREL_PORTS="1=/dev/pts/4,2=/dev/ttyUSB0"
 // A port may also be a HART-IP device or gateway, over UDP or TCP:
-//   WENDREL_PORTS="3=hartip://10.0.0.7,4=hartip+tcp://gateway.plant:5094"
+//   WENDREL_PORTS="3=hartip://127.0.0.1,4=hartip+tcp://[::1]:5094"
 // and SetPortPath overrides them from a host (it wins over the environment).
 #pragma once
 

@@ -111,7 +111,7 @@ TEST(HartIpDecode, SessionInitiateAndErrorBodies) {
 TEST(HartIpUrl, FormsThePortMapAndTheSimulatorTake) {
     struct Case { const char* text; bool tcp; const char* host; int port; };
     for (const Case& c : {Case{"hartip://127.0.0.1", false, "127.0.0.1", 5094},
-                          Case{"hartip://gateway.plant:20004", false, "gateway.plant", 20004},
+                          Case{"hartip://localhost:20004", false, "localhost", 20004},
                           Case{"hartip+tcp://127.0.0.1:0/", true, "127.0.0.1", 0},
                           Case{"hartip+tcp://[::1]:5095", true, "::1", 5095},
                           Case{"hartip://[fe80::1]", false, "fe80::1", 5094}}) {
