@@ -9,6 +9,20 @@
 
 namespace app {
 
+QStringList ConfigReportChoices(const char* box) {
+    static const QMap<QString, QStringList> choices = {
+        {"txtPVType", {"Volume Flow", "Mass Flow", "Standard Flow", "Velocity", "Temperature", "Pressure", "Frequency"}},
+        {"txtAlarmCurrent", {"High (21.75mA)", "Low (3.75mA)"}},
+        {"txtTemperatureSource", {"Integrated RTD", "External RTD", "User Specified", "Steam Table"}},
+        {"txtPressureSource", {"Analog input - Absolute", "User Specified", "Steam Table", "Analog input - Gauge"}},
+        {"txtDensityViscositySource", {"Property Table", "User Specified", "Steam Table"}},
+        {"txtLCD", {"Primary Variable", "Loop Current", "Totalizer", "Temperature", "Pressure", "PV & Totalizer"}},
+        {"txtPulseMode", {"Shedding Frequency", "Scaled PV", "User Spec Frequency", "Disabled"}},
+        {"txtTotalizerMode", {"Stopped", "Running"}},
+    };
+    return choices.value(QString::fromLatin1(box));
+}
+
 namespace {
 
 constexpr int kFirstRevisionWithKFactor = 9;
@@ -16,9 +30,11 @@ constexpr int kFirstRevisionWithTotalizerSettings = 18;
 constexpr int kStepsWithoutOptions = 26;
 
 // The text of a code; a code outside the list is "Invalid".
-QString mapped(int code, std::initializer_list<const char*> texts) {
-    if (code < 0 || code >= static_cast<int>(texts.size())) return QStringLiteral("Invalid");
-    return QString::fromLatin1(texts.begin()[code]);
+// The text of a coded field's code, from its box's choices.
+QString mapped(int code, const char* box) {
+    const QStringList texts = ConfigReportChoices(box);
+    if (code < 0 || code >= texts.size()) return QStringLiteral("Invalid");
+    return texts[code];
 }
 
 }  // namespace
@@ -118,8 +134,7 @@ ConfigReport ReadConfigReport(const MeterIdentity& meter, const std::function<vo
     readInto(&SendCmd137, [&] { set("txtPartNumber", PartNumber); });
     step();
     readInto(&SendCmd50, [&] {
-        set("txtPVType", mapped(PVVariableCode, {"Volume Flow", "Mass Flow", "Standard Flow", "Velocity",
-                                                 "Temperature", "Pressure", "Frequency"}));
+        set("txtPVType", mapped(PVVariableCode, "txtPVType"));
     });
     step();
     readInto(&SendAction2, [&] { set("txtLoopCurrent", pv("p02Current", 4)); });
@@ -137,19 +152,17 @@ ConfigReport ReadConfigReport(const MeterIdentity& meter, const std::function<vo
         set("txtUpperRange", RoundedText(UpperRangeValue, 3));
         set("txtLowerRange", RoundedText(LowerRangeValue, 3));
         set("txtDamping", RoundedText(DampingValue, 4));
-        set("txtAlarmCurrent", mapped(AlarmSelectionCode, {"High (21.75mA)", "Low (3.75mA)"}));
+        set("txtAlarmCurrent", mapped(AlarmSelectionCode, "txtAlarmCurrent"));
     });
     step();
     readInto(&SendCmd235, [&] {
-        set("txtTemperatureSource",
-            mapped(TemperatureSource, {"Integrated RTD", "External RTD", "User Specified", "Steam Table"}));
+        set("txtTemperatureSource", mapped(TemperatureSource, "txtTemperatureSource"));
     });
     step();
     readInto(&SendCmd233, [&] { set("txtUserSpecifiedTemperature", RoundedText(UserDefinedTemperature, 2)); });
     step();
     readInto(&SendCmd241, [&] {
-        set("txtPressureSource", mapped(PressureSource, {"Analog input - Absolute", "User Specified", "Steam Table",
-                                                         "Analog input - Gauge"}));
+        set("txtPressureSource", mapped(PressureSource, "txtPressureSource"));
     });
     step();
     readInto(&SendCmd239, [&] { set("txtUserSpecifiedPressure", NumberText(UserDefinedPressure)); });
@@ -168,8 +181,7 @@ ConfigReport ReadConfigReport(const MeterIdentity& meter, const std::function<vo
     });
     step();
     readInto(&SendCmd214, [&] {
-        set("txtDensityViscositySource",
-            mapped(DensityViscositySource, {"Property Table", "User Specified", "Steam Table"}));
+        set("txtDensityViscositySource", mapped(DensityViscositySource, "txtDensityViscositySource"));
     });
     step();
     readInto(&SendCmd216, [&] {
@@ -183,8 +195,7 @@ ConfigReport ReadConfigReport(const MeterIdentity& meter, const std::function<vo
     });
     step();
     readInto(&SendCmd164, [&] {
-        set("txtLCD", mapped(LCDDisplayMode, {"Primary Variable", "Loop Current", "Totalizer", "Temperature",
-                                              "Pressure", "PV & Totalizer"}));
+        set("txtLCD", mapped(LCDDisplayMode, "txtLCD"));
     });
     step();
     readInto(&SendCmd208, [&] { set("txtPipeID", RoundedText(PipeID, 3)); });
@@ -208,8 +219,7 @@ ConfigReport ReadConfigReport(const MeterIdentity& meter, const std::function<vo
     readInto(&SendCmd156, [&] { set("txtUserSpecifiedFrequency", NumberText(UserDefinedFrequency)); });
     step();
     readInto(&SendCmd150, [&] {
-        set("txtPulseMode",
-            mapped(PulseOutputMode, {"Shedding Frequency", "Scaled PV", "User Spec Frequency", "Disabled"}));
+        set("txtPulseMode", mapped(PulseOutputMode, "txtPulseMode"));
     });
     step();
     readInto(&SendCmd149, [&] { set("txtLowFlowCutoff", RoundedText(LowFlowCutoff, 0)); });
@@ -230,7 +240,7 @@ ConfigReport ReadConfigReport(const MeterIdentity& meter, const std::function<vo
     }
     readInto(&SendCmd160, [&] {
         set("txtTotalizerValue", ScientificText(TotalizerValue));
-        set("txtTotalizerMode", mapped(TotalizerRunning, {"Stopped", "Running"}));
+        set("txtTotalizerMode", mapped(TotalizerRunning, "txtTotalizerMode"));
         set("txtTotalizerUnit",
             multiplier != 1.0f ? report.field("txtUserSpecifiedTotalizerUnit") : UnitText(TotalizerUnitCode));
     });

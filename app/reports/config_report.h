@@ -24,6 +24,10 @@ struct ConfigReport {
     QString field(const char* box) const { return fields.value(QString::fromLatin1(box)); }
 };
 
+// The texts of a coded field, in code order ("txtAlarmCurrent": "High
+// (21.75mA)", "Low (3.75mA)"); empty for a field that is not coded.
+QStringList ConfigReportChoices(const char* box);
+
 // Each field's box and its key in machine-readable output ("txtPVUnit", "pv_unit").
 struct ReportField {
     const char* box;

@@ -103,27 +103,21 @@ frmConfigReport::frmConfigReport(QWidget* parent) : QDialog(parent) {
     layout->addLayout(columns);
     layout->addLayout(buttons);
 
-    // The texts at their longest: packed fields at their full length, the
-    // others at their longest wording.
+    // The texts at their longest: packed fields at their full length, units
+    // at their longest wording, coded fields at each of their choices.
     fitTexts(*this, {
                         {"txtTag", platform::longestPackedText(8)},
                         {"txtModelNumber", platform::longestPackedText(12)},
                         {"txtPartNumber", platform::longestPackedText(16)},
                         {"txtPropertyTableName", platform::longestPackedText(24)},
                         {"txtUserSpecifiedTotalizerUnit", platform::longestPackedText(8)},
-                        {"txtPVType", QStringLiteral("Standard Flow")},
                         {"txtPVUnit", QStringLiteral("User Defined Volume Flow")},
                         {"txtTemperatureUnit", QStringLiteral("User Defined Volume Flow")},
                         {"txtPressureUnit", QStringLiteral("User Defined Volume Flow")},
                         {"txtTotalizerUnit", QStringLiteral("User Defined Volume Flow")},
-                        {"txtAlarmCurrent", QStringLiteral("High (21.75mA)")},
-                        {"txtLCD", QStringLiteral("Primary Variable")},
-                        {"txtTemperatureSource", QStringLiteral("Integrated RTD")},
-                        {"txtPressureSource", QStringLiteral("Analog input - Absolute")},
-                        {"txtDensityViscositySource", QStringLiteral("User Specified")},
-                        {"txtPulseMode", QStringLiteral("User Spec Frequency")},
-                        {"txtTotalizerMode", QStringLiteral("Stopped")},
                     });
+    for (const ReportField& field : ConfigReportFields())
+        for (const QString& choice : ConfigReportChoices(field.box)) platform::fitToText(*box(field.box), choice);
 
     connect(btnRead, &QPushButton::clicked, this, &frmConfigReport::btnRead_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmConfigReport::btnPrint_Click);
