@@ -13,6 +13,17 @@
 
 namespace app {
 
+QStringList DiagnosticsReportChoices(const char* box) {
+    static const QMap<QString, QStringList> choices = {
+        {"txtSideband", {"Lower Side Band", "Fixed Frequency", "Upper Side Band"}},
+        {"txtMeterType", {"Gas", "Liquid", "Steam"}},
+        {"txtMeterStyle", {"Wafer", "Insertion"}},
+        {"txtSensorOption", {"None", "Temperature", "Pressure", "B"}},
+        {"txtDisplayOption", {"None", "LCD"}},
+    };
+    return choices.value(QString::fromLatin1(box));
+}
+
 namespace {
 
 constexpr int kLiquidDeviceType = 1;
@@ -27,10 +38,12 @@ const std::array<const char*, 16> kStatusBitTexts = {
     "EEPROM Write Failure",
 };
 
-// The text of a code, or nothing for a code outside the list (the field then keeps its text).
-std::optional<QString> mapped(int code, std::initializer_list<const char*> texts) {
-    if (code < 0 || code >= static_cast<int>(texts.size())) return std::nullopt;
-    return QString::fromLatin1(texts.begin()[code]);
+// The text of a code among a box's choices, or nothing for a code outside
+// them (the field then keeps its text).
+std::optional<QString> mapped(int code, const char* box) {
+    const QStringList texts = DiagnosticsReportChoices(box);
+    if (code < 0 || code >= texts.size()) return std::nullopt;
+    return texts[code];
 }
 
 // A three-state flag takes 0, 1 and 2; another value leaves it as it was.
@@ -107,8 +120,8 @@ DiagnosticsReport ReadDiagnosticsReport(const MeterIdentity& meter, const Diagno
     report.fixedCarrier = previous.fixedCarrier;
     report.lowXmtPower = previous.lowXmtPower;
     auto set = [&report](const char* box, const QString& text) { report.fields[QString::fromLatin1(box)] = text; };
-    auto setMapped = [&](const char* box, int code, std::initializer_list<const char*> texts) {
-        if (const auto text = mapped(code, texts)) set(box, *text);
+    auto setMapped = [&](const char* box, int code) {
+        if (const auto text = mapped(code, box)) set(box, *text);
     };
     // Day, month and four-digit year; a date the meter sent with an
     // impossible day or month leaves them empty.
@@ -194,16 +207,16 @@ DiagnosticsReport ReadDiagnosticsReport(const MeterIdentity& meter, const Diagno
         set("txtBCF", number(BCF));
         set("txtCSP", number(CSP));
         set("txtCFV", number(CFV));
-        setMapped("txtSideband", report.fixedCarrier, {"Lower Side Band", "Fixed Frequency", "Upper Side Band"});
+        setMapped("txtSideband", report.fixedCarrier);
         report.lowXmtPower = LowXmtPower != 0 ? 1 : 0;
     });
 
     readInto(&SendCmd137, [&] {
         set("txtPartNumber", PartNumber);
-        setMapped("txtMeterType", MeterType, {"Gas", "Liquid", "Steam"});
-        setMapped("txtMeterStyle", MeterStyle, {"Wafer", "Insertion"});
-        setMapped("txtSensorOption", SensorOption, {"None", "Temperature", "Pressure", "B"});
-        setMapped("txtDisplayOption", DisplayOption, {"None", "LCD"});
+        setMapped("txtMeterType", MeterType);
+        setMapped("txtMeterStyle", MeterStyle);
+        setMapped("txtSensorOption", SensorOption);
+        setMapped("txtDisplayOption", DisplayOption);
     });
 
     readInto(&SendCmd199, [&] { setDate("txtCalibrationDate", CalibrationDate); });

@@ -43,6 +43,10 @@ DiagnosticsReport ReadDiagnosticsReport(const MeterIdentity& meter, const Diagno
 // The report, one line per entry.
 QStringList DiagnosticsReportLines(const DiagnosticsReport& report);
 
+// The texts of a coded field, in code order ("txtMeterStyle": "Wafer",
+// "Insertion"); empty for a field that is not coded.
+QStringList DiagnosticsReportChoices(const char* box);
+
 // The texts of the bits set in a status or fault log word, from bit 0 up.
 QStringList StatusCodeTexts(uint16_t word);
 

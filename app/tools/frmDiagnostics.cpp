@@ -164,16 +164,16 @@ frmDiagnostics::frmDiagnostics(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
 
     // The texts at their longest: packed fields at their full length, the
-    // others at their longest wording.
+    // device type at its longest wording, coded fields at each of their choices.
     fitTexts(*this, {
                         {"txtModelNumber", platform::longestPackedText(12)},
                         {"txtPartNumber", platform::longestPackedText(16)},
                         {"txtModelDeviation", platform::longestPackedText(32)},
                         {"txtManufacturersDeviceType", QStringLiteral("Liquid Flow Meter")},
-                        {"txtSideband", QStringLiteral("Upper Side Band")},
-                        {"txtSensorOption", QStringLiteral("Temperature")},
-                        {"txtMeterStyle", QStringLiteral("Insertion")},
                     });
+    for (const ReportField& field : DiagnosticsReportFields())
+        if (auto* shown = findChild<QLineEdit*>(QString::fromLatin1(field.box)))
+            for (const QString& choice : DiagnosticsReportChoices(field.box)) platform::fitToText(*shown, choice);
 
     connect(btnRead, &QPushButton::clicked, this, &frmDiagnostics::Read);
     connect(btnPrint, &QPushButton::clicked, this, &frmDiagnostics::btnPrint_Click);
