@@ -2,9 +2,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QThread>
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +24,6 @@
 #include "app/reports/property_tables.h"
 #include "app/shell/frmComPort.h"
 #include "link/driver/typed_frame.h"
-#include "link/monitor/busview_core.h"
 #include "link/monitor/capture.h"
 #include "platform/platform.h"
 #include "platform/textfile.h"
@@ -144,6 +143,9 @@ QString valuesLine(const app::LiveValues& v, bool json) {
 }  // namespace
 
 int RunValues(const Options& options, std::FILE* out) {
+    // Repeated readings end at an interrupt, between two readings.
+    std::optional<StopOnSignal> stop;
+    if (options.count != 1) stop.emplace();
     QElapsedTimer clock;
     clock.start();
     qint64 due = 0;
@@ -151,8 +153,7 @@ int RunValues(const Options& options, std::FILE* out) {
         if (reading > 0) {
             // Readings keep their pace from the start; one that ran late starts the next at once.
             due += options.everyMs;
-            const qint64 wait = due - clock.elapsed();
-            if (wait > 0) QThread::msleep(static_cast<unsigned long>(wait));
+            if (!stop->waitMs(due - clock.elapsed())) break;
             // The link closes after an unanswered read; each reading opens it again.
             if (!app::OpenLinkIfNeeded()) return kExitMeter;
         }
@@ -260,42 +261,7 @@ int RunTableImport(const Options& options) {
 
 // ---- one command text ------------------------------------------------------------
 
-namespace {
-
-// Collects the monitor's lines.
-class MonitorLines : public fenwire::MonitorOutput {
-public:
-    void append(const fenwire::MonitorText& text) override { text_ += text.text; }
-    QStringList lines() const {
-        QStringList result = QString::fromStdString(text_).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        return result;
-    }
-
-private:
-    std::string text_;
-};
-
-// A frame as it travels: delimiter, the meter's long address (from the
-// primary master), command, byte count, the reply's status bytes, data, checksum.
-std::vector<uint8_t> longFrame(uint8_t delimiter, const std::array<uint8_t, 5>& address, int command,
-                               const std::vector<uint8_t>& status, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> frame;
-    frame.reserve(address.size() + status.size() + data.size() + 4);
-    frame.push_back(delimiter);
-    for (uint8_t byte : address) frame.push_back(byte);
-    frame.push_back(static_cast<uint8_t>(command));
-    frame.push_back(static_cast<uint8_t>(status.size() + data.size()));
-    for (uint8_t byte : status) frame.push_back(byte);
-    for (uint8_t byte : data) frame.push_back(byte);
-    uint8_t checksum = 0;
-    for (uint8_t byte : frame) checksum ^= byte;
-    frame.push_back(checksum);
-    return frame;
-}
-
-}  // namespace
-
-int RunSend(const Options& options, std::FILE* out) {
+int RunSend(const Options& options, LineRecorder& recorder, std::FILE* out) {
     const std::array<uint8_t, 5> noUniqueId{};
     const std::optional<wendrel::TypedRequest> request =
         wendrel::ParseCommandText(options.commandText.toStdString(), noUniqueId.data(), options.address);
@@ -312,33 +278,19 @@ int RunSend(const Options& options, std::FILE* out) {
                                              [&outcome, command = request->command](short, short iCommand, short iResult) {
                                                  if (iCommand == command) outcome = iResult;
                                              });
+    // The command's frames as the line carried them, retries included; the
+    // identifier fetch before it is another command's.
+    std::vector<std::string> lines;
+    recorder.setListener([&lines, &recorder, command = request->command](const fenwire::MonitorFrame& frame) {
+        if (frame.command == command) lines.push_back(fenwire::RenderFrameLine(frame, recorder.texts()).text);
+    });
     const bool took = app::MeterTook([&] { app::SendCommandData(request->command, request->data); });
-    QObject::disconnect(connection);
-    if (outcome != kReplied) return kExitMeter;
-
-    // The meter's long address, as command 0 gave it to the link control.
-    const int32_t deviceId = control->get("p00DeviceNumber");
-    constexpr uint8_t kPrimaryMaster = 0x80;
-    const std::array<uint8_t, 5> address = {
-        static_cast<uint8_t>(kPrimaryMaster | (control->get("p00VendorID") & 0x3F)),
-        static_cast<uint8_t>(control->get("p00DeviceID")), static_cast<uint8_t>(deviceId >> 16),
-        static_cast<uint8_t>(deviceId >> 8), static_cast<uint8_t>(deviceId)};
-    std::vector<uint8_t> reply(static_cast<size_t>(std::max(0, control->get("cRcvLen"))));
-    for (size_t offset = 0; offset < reply.size(); ++offset) {
-        control->put("xOffset", static_cast<int>(offset));
-        reply[offset] = static_cast<uint8_t>(control->get("xInt8"));
+    while (control->processEvents(0) > 0) {  // the reply's frame may stand behind the reply
     }
-    const std::vector<uint8_t> statusBytes = {static_cast<uint8_t>(control->get("cResponse1")),
-                                         static_cast<uint8_t>(control->get("cResponse2"))};
-    constexpr uint8_t kLongRequest = 0x82;
-    constexpr uint8_t kLongReply = 0x86;
-    MonitorLines lines;
-    fenwire::BusviewCore monitor(lines, fenwire::BusviewSettings{}, fenwire::CommandTextTables{});
-    const std::vector<uint8_t> requestFrame = longFrame(kLongRequest, address, request->command, {}, request->data);
-    const std::vector<uint8_t> replyFrame = longFrame(kLongReply, address, request->command, statusBytes, reply);
-    monitor.onFrame(requestFrame.data(), static_cast<int>(requestFrame.size()), 0, 0);
-    monitor.onFrame(replyFrame.data(), static_cast<int>(replyFrame.size()), 1, 0);
-    for (const QString& line : lines.lines()) printLine(out, line);
+    recorder.setListener(nullptr);
+    QObject::disconnect(connection);
+    for (const std::string& line : lines) PrintMonitorText(out, line);
+    if (outcome != kReplied) return kExitMeter;
     return status(took);
 }
 
@@ -379,6 +331,57 @@ int RunScan(const Options& options, std::FILE* out) {
 
 // ---- a capture file ---------------------------------------------------------------
 
+// ---- the line's frames ------------------------------------------------------------------
+
+namespace {
+
+volatile std::sig_atomic_t gStopRequested = 0;
+
+extern "C" void requestStop(int) { gStopRequested = 1; }
+
+}  // namespace
+
+StopOnSignal::StopOnSignal() {
+    gStopRequested = 0;
+    struct sigaction action = {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInterrupt_);
+    sigaction(SIGTERM, &action, &previousTerminate_);
+}
+
+StopOnSignal::~StopOnSignal() {
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
+}
+
+bool StopOnSignal::requested() const { return gStopRequested != 0; }
+
+bool StopOnSignal::waitMs(qint64 ms) const {
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 left = ms; left > 0 && !requested(); left = ms - clock.elapsed())
+        app::Fenwire1()->processEvents(static_cast<int>(std::min<qint64>(left, kStopCheckMs)));
+    return !requested();
+}
+
+int RunMonitor(const Options& options, LineRecorder& recorder, std::FILE* out) {
+    recorder.printTo(out);
+    const StopOnSignal stop;
+    const app::frmComPort* port = app::ComPortForm();
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 endMs = static_cast<qint64>(options.seconds) * 1000;
+    while (!stop.requested()) {
+        const qint64 left = options.seconds > 0 ? endMs - clock.elapsed() : StopOnSignal::kStopCheckMs;
+        if (left <= 0) break;
+        app::Fenwire1()->processEvents(static_cast<int>(std::min<qint64>(left, StopOnSignal::kStopCheckMs)));
+        // A modem pulled out ends the watch; the utility's message has said so.
+        if (!port || !port->LinkOpen()) return kExitMeter;
+    }
+    return kExitSuccess;
+}
+
 int RunShow(const Options& options, std::FILE* out) {
     const fenwire::CaptureRead read = fenwire::ReadCaptureFile(options.file.toStdString());
     if (!read.ok) {
@@ -388,8 +391,7 @@ int RunShow(const Options& options, std::FILE* out) {
     // The monitor's default View options and built-in command names.
     const fenwire::CommandTextTables texts;
     for (const fenwire::MonitorFrame& frame : fenwire::MonitorFramesOf(read.capture.frames, texts, fenwire::LineOptions{})) {
-        const QString line = QString::fromStdString(fenwire::RenderFrameLine(frame, texts).text);
-        for (const QString& part : line.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) printLine(out, part);
+        PrintMonitorText(out, fenwire::RenderFrameLine(frame, texts).text);
     }
     return kExitSuccess;
 }

@@ -9,6 +9,7 @@ namespace {
 constexpr int kFirstPort = 1;
 constexpr int kLastPort = 32;
 constexpr int kLastPollAddress = 63;
+constexpr int kMaxMonitorSeconds = 366 * 24 * 3600;  // a year
 
 // A whole decimal number within [low, high].
 std::optional<int> wholeNumber(const QString& text, int low, int high) {
@@ -42,6 +43,8 @@ QString UsageText() {
         "                            the bus monitor shows them\n"
         "  scan                      the loop scan: a line per device found at polling\n"
         "                            addresses 0 to 15\n"
+        "  monitor [--seconds S]     the bus monitor's lines of every frame on the\n"
+        "                            line, for S seconds or until interrupted\n"
         "  show FILE.pcapng          a capture's frames as the bus monitor shows them\n"
         "                            (no port is opened)\n"
         "\n"
@@ -50,6 +53,8 @@ QString UsageText() {
         "                            COM N of the port map (default 1), a device path\n"
         "                            or a HART-IP address\n"
         "  --address A               polling address of the meter (default 0)\n"
+        "  --capture FILE.pcapng     record the line's frames of this run in a\n"
+        "                            capture that Wireshark reads\n"
         "  --json                    identify, values, report and scan as JSON\n"
         "  --yes                     confirm what the utility would ask about\n"
         "                            (entering edit mode for a write)\n"
@@ -64,6 +69,7 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
     QStringList positional;
     bool everyGiven = false;
     bool countGiven = false;
+    bool secondsGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         auto value = [&]() -> std::optional<QString> {
@@ -72,6 +78,14 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
                 return std::nullopt;
             }
             return arguments[++i];
+        };
+        // The option's value as a whole number within [low, high].
+        auto numberValue = [&](int low, int high, const QString& takes) -> std::optional<int> {
+            const auto text = value();
+            if (!text) return std::nullopt;
+            const auto number = wholeNumber(*text, low, high);
+            if (!number) why = QStringLiteral("%1 takes %2, not \"%3\"").arg(arg, takes, *text);
+            return number;
         };
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
@@ -96,34 +110,32 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
                 return std::nullopt;
             }
         } else if (arg == QLatin1String("--address")) {
-            const auto address = value();
-            if (!address) return std::nullopt;
-            const auto number = wholeNumber(*address, 0, kLastPollAddress);
-            if (!number) {
-                why = QStringLiteral("--address takes a polling address from 0 to 63, not \"%1\"").arg(*address);
-                return std::nullopt;
-            }
+            const auto number = numberValue(0, kLastPollAddress, QStringLiteral("a polling address from 0 to 63"));
+            if (!number) return std::nullopt;
             options.address = *number;
         } else if (arg == QLatin1String("--every")) {
-            const auto every = value();
-            if (!every) return std::nullopt;
-            const auto number = wholeNumber(*every, 1, INT_MAX);
-            if (!number) {
-                why = QStringLiteral("--every takes milliseconds from 1 up, not \"%1\"").arg(*every);
-                return std::nullopt;
-            }
+            const auto number = numberValue(1, INT_MAX, QStringLiteral("milliseconds from 1 up"));
+            if (!number) return std::nullopt;
             options.everyMs = *number;
             everyGiven = true;
         } else if (arg == QLatin1String("--count")) {
-            const auto count = value();
-            if (!count) return std::nullopt;
-            const auto number = wholeNumber(*count, 1, INT_MAX);
-            if (!number) {
-                why = QStringLiteral("--count takes a number from 1 up, not \"%1\"").arg(*count);
-                return std::nullopt;
-            }
+            const auto number = numberValue(1, INT_MAX, QStringLiteral("a number from 1 up"));
+            if (!number) return std::nullopt;
             options.count = *number;
             countGiven = true;
+        } else if (arg == QLatin1String("--seconds")) {
+            const auto number = numberValue(1, kMaxMonitorSeconds, QStringLiteral("whole seconds from 1 up"));
+            if (!number) return std::nullopt;
+            options.seconds = *number;
+            secondsGiven = true;
+        } else if (arg == QLatin1String("--capture")) {
+            const auto path = value();
+            if (!path) return std::nullopt;
+            if (path->isEmpty()) {
+                why = QStringLiteral("--capture needs a file name");
+                return std::nullopt;
+            }
+            options.capturePath = *path;
         } else if (arg.startsWith(QLatin1String("--")) && arg.size() > 2) {
             why = QStringLiteral("unknown option ") + arg;
             return std::nullopt;
@@ -181,6 +193,9 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
     } else if (command == QLatin1String("scan")) {
         if (!arity(1, QStringLiteral("scan"))) return std::nullopt;
         options.subcommand = Subcommand::Scan;
+    } else if (command == QLatin1String("monitor")) {
+        if (!arity(1, QStringLiteral("monitor [--seconds S]"))) return std::nullopt;
+        options.subcommand = Subcommand::Monitor;
     } else if (command == QLatin1String("show")) {
         if (!arity(2, QStringLiteral("show FILE.pcapng"))) return std::nullopt;
         options.subcommand = Subcommand::Show;
@@ -191,6 +206,14 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
     }
     if ((everyGiven || countGiven) && options.subcommand != Subcommand::Values) {
         why = QStringLiteral("--every and --count go with values");
+        return std::nullopt;
+    }
+    if (secondsGiven && options.subcommand != Subcommand::Monitor) {
+        why = QStringLiteral("--seconds goes with monitor");
+        return std::nullopt;
+    }
+    if (!options.capturePath.isEmpty() && options.subcommand == Subcommand::Show) {
+        why = QStringLiteral("--capture records a port's frames, and show opens no port");
         return std::nullopt;
     }
     if (options.json && options.subcommand != Subcommand::Identify && options.subcommand != Subcommand::Values &&

@@ -13,7 +13,7 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitMeter = 1;  // the meter refused or did not answer, or a write was not confirmed
 inline constexpr int kExitUsage = 2;
 
-enum class Subcommand { None, Identify, Values, ReportConfig, ReportDiagnostics, TableExport, TableImport, Send, Scan, Show };
+enum class Subcommand { None, Identify, Values, ReportConfig, ReportDiagnostics, TableExport, TableImport, Send, Scan, Monitor, Show };
 
 struct Options {
     Subcommand subcommand = Subcommand::None;
@@ -30,6 +30,10 @@ struct Options {
     int everyMs = 1000;
     int count = 1;
     QString file;         // table export / import, show
+    // monitor: for this many seconds (0: until interrupted).
+    int seconds = 0;
+    // --capture: the line's frames of this run, as a pcapng file.
+    QString capturePath;
     QString commandText;  // send
 };
 

@@ -5,7 +5,7 @@
 // question ever waits for a person.
 //
 //   corvane-hart-cli [--port N|PATH|hartip://HOST[:PORT]] [--address A]
-//                    [--json] [--yes] SUBCOMMAND [ARGUMENTS]
+//                    [--capture FILE.pcapng] [--json] [--yes] SUBCOMMAND [ARGUMENTS]
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +46,7 @@ void quietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toLocal8Bit().constData());
 }
 
-int run(const cli::Options& options) {
+int run(const cli::Options& options, cli::LineRecorder& recorder) {
     switch (options.subcommand) {
     case cli::Subcommand::Identify: return cli::RunIdentify(options, stdout);
     case cli::Subcommand::Values: return cli::RunValues(options, stdout);
@@ -54,8 +54,9 @@ int run(const cli::Options& options) {
     case cli::Subcommand::ReportDiagnostics: return cli::RunReport(options, stdout);
     case cli::Subcommand::TableExport: return cli::RunTableExport(options);
     case cli::Subcommand::TableImport: return cli::RunTableImport(options);
-    case cli::Subcommand::Send: return cli::RunSend(options, stdout);
+    case cli::Subcommand::Send: return cli::RunSend(options, recorder, stdout);
     case cli::Subcommand::Scan: return cli::RunScan(options, stdout);
+    case cli::Subcommand::Monitor: return cli::RunMonitor(options, recorder, stdout);
     case cli::Subcommand::Show: return cli::RunShow(options, stdout);
     case cli::Subcommand::None: break;
     }
@@ -95,12 +96,27 @@ int main(int argc, char** argv) {
     app::ComPort = static_cast<uint8_t>(options->port);
     app::PollAddress = static_cast<uint8_t>(options->address);
 
+    // The capture file is made before anything goes on the line: a path
+    // that cannot be written fails the run without touching the meter.
+    cli::LineRecorder recorder(options->port);
+    if (!options->capturePath.isEmpty()) {
+        if (!recorder.openCapture(options->capturePath, why)) {
+            std::fprintf(stderr, "corvane-hart-cli: %s\n", why.toLocal8Bit().constData());
+            return cli::kExitMeter;
+        }
+    }
+
     fenwire::FenwireLibrary library;
     if (!library.load("Fenwire.HartCtrl.1")) {
         std::fprintf(stderr, "corvane-hart-cli: %s\n", library.error().c_str());
         return cli::kExitMeter;
     }
     app::frmComPort port(library.api(), nullptr, app::frmComPort::PortList::Skip);
-    if (!port.OpenLink()) return cli::kExitMeter;
-    return run(*options);
+    recorder.watch(*app::Fenwire1());
+    int status = port.OpenLink() ? run(*options, recorder) : cli::kExitMeter;
+    if (!recorder.finish(why)) {
+        std::fprintf(stderr, "corvane-hart-cli: %s\n", why.toLocal8Bit().constData());
+        if (status == cli::kExitSuccess) status = cli::kExitMeter;  // a capture that lost frames is no success
+    }
+    return status;
 }

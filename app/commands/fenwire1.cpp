@@ -24,6 +24,7 @@ FenwireControl::FenwireControl(const fenwire::FenwireApi& api, QObject* parent) 
 FenwireControl::~FenwireControl() {
     if (!control_) return;
     api_.advise(control_, nullptr, nullptr);
+    api_.adviseFrames(control_, nullptr, nullptr);
     api_.release(control_);
     if (gFenwire1 == this) gFenwire1 = nullptr;
 }
@@ -80,6 +81,21 @@ QWidget* FenwireControl::window() {
 }
 
 int FenwireControl::processEvents(int timeoutMs) { return api_.processEvents(timeoutMs); }
+
+void FenwireControl::watchFrames(FrameWatcher watcher) {
+    if (!control_) return;
+    frameWatcher_ = std::move(watcher);
+    if (frameWatcher_) api_.adviseFrames(control_, &FenwireControl::onFrame, this);
+    else api_.adviseFrames(control_, nullptr, nullptr);
+}
+
+void FenwireControl::onFrame(void* context, int32_t origin, const uint8_t* bytes, int32_t count, int32_t error,
+                             int32_t preambles, uint32_t timeMs) {
+    auto* self = static_cast<FenwireControl*>(context);
+    if (!self->frameWatcher_) return;
+    const FrameWatcher watcher = self->frameWatcher_;  // the watcher may be replaced from inside its call
+    watcher(LineFrame{origin, bytes, count, error, preambles, timeMs});
+}
 
 void FenwireControl::onEvent(void* context, int32_t dispid, int32_t argc, int16_t* args) {
     auto* self = static_cast<FenwireControl*>(context);

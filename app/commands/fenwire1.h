@@ -6,12 +6,25 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
+#include <functional>
 
 #include "link/control/fenwire_loader.h"
 
 class QWidget;
 
 namespace app {
+
+// A frame on the line as the control's monitor reports it; the bytes
+// (preambles included) are valid only during the watcher's call.
+struct LineFrame {
+    int origin = 0;  // 0 sent by this control, 1 came off the line
+    const uint8_t* bytes = nullptr;
+    int count = 0;
+    int error = 0;      // the driver's finding: 0 none, 1 bad checksum, 2 cut short, 3 no status bytes
+    int preambles = 0;  // 0xFF bytes before the delimiter
+    uint32_t timeMs = 0;  // since the line was opened
+};
 
 class FenwireControl : public QObject {
     Q_OBJECT
@@ -36,6 +49,10 @@ public:
     QWidget* window();
     // Handles the control's pending messages, waiting up to timeoutMs for one.
     int processEvents(int timeoutMs);
+    // Every frame on the line goes to `watcher` as well as to the bus monitor
+    // window, until a null watcher is set.
+    using FrameWatcher = std::function<void(const LineFrame&)>;
+    void watchFrames(FrameWatcher watcher);
 
 signals:
     // The control's events, raised on the caller's thread as they fire.
@@ -48,9 +65,12 @@ signals:
 private:
     int32_t dispid(const char* name) const;
     static void onEvent(void* context, int32_t dispid, int32_t argc, int16_t* args);
+    static void onFrame(void* context, int32_t origin, const uint8_t* bytes, int32_t count, int32_t error,
+                        int32_t preambles, uint32_t timeMs);
 
     fenwire::FenwireApi api_;
     void* control_ = nullptr;
+    FrameWatcher frameWatcher_;
 };
 
 // The instance the port form owns; null before the port form exists.

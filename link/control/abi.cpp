@@ -117,6 +117,17 @@ void fw_advise_changes(void* control, fw_change_fn fn, void* context) {
     instance(control)->control.setChangeSink([fn, context](int dispid) { fn(context, dispid); });
 }
 
+void fw_advise_frames(void* control, fw_frame_fn fn, void* context) {
+    if (!control) return;
+    if (!fn) {
+        instance(control)->control.setFrameSink(nullptr);
+        return;
+    }
+    instance(control)->control.setFrameSink([fn, context](int origin, const wendrel::MonitorRecord& frame) {
+        fn(context, origin, frame.bytes, frame.count, frame.error, frame.preambles, frame.timeMs);
+    });
+}
+
 int32_t fw_process_events(int32_t timeout_ms) {
     ensureApplication();
     return fenwire::processMessages(timeout_ms);

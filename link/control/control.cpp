@@ -296,6 +296,7 @@ void CKvFenwireCtrl::applyLineState() {
         }
     }
     busviewSetDriverHandle(driverHandle_);
+    syncFrameMonitor();
 }
 
 void CKvFenwireCtrl::closeLine() {
@@ -484,9 +485,30 @@ void CKvFenwireCtrl::onNotify(intptr_t wParam, intptr_t) {
 }
 
 void CKvFenwireCtrl::onMonitor(intptr_t wParam, intptr_t lParam) {
-    // A frame posted before the window closed still arrives: it is freed unread.
+    // The host's sink sees the frame before the window, which frees it. A
+    // frame posted before the window closed still arrives: it is freed unread.
+    if (frameSink_) {
+        const FrameSink sink = frameSink_;  // the host may drop its sink from inside the call
+        sink(static_cast<int>(wParam), wendrel::ReadMonitorRecord(lParam));
+    }
     if (busview_) busview_->onFrameMessage(wParam, lParam);
     else wendrel::FreeMonitorRecord(lParam);
+}
+
+void CKvFenwireCtrl::setFrameSink(FrameSink sink) {
+    frameSink_ = std::move(sink);
+    syncFrameMonitor();
+}
+
+void CKvFenwireCtrl::syncFrameMonitor() {
+    const int32_t wanted = frameSink_ ? driverHandle_ : -1;
+    // An open bus monitor window keeps the registration of the current line.
+    const bool windowHoldsIt = busview_ && frameMonitorHandle_ == driverHandle_;
+    if (frameMonitorHandle_ != -1 && frameMonitorHandle_ != wanted && !windowHoldsIt)
+        wendrel::UnRegisterLLMonitor(frameMonitorHandle_);  // a line already closed refuses it, harmlessly
+    frameMonitorHandle_ = -1;
+    if (wanted != -1 && wendrel::RegisterLLMonitor(wanted, messageWindow_.get(), wendrel::WM_HART_MONITOR) == 0)
+        frameMonitorHandle_ = wanted;
 }
 
 // ---- the bus monitor window ---------------------------------------------------
@@ -505,6 +527,7 @@ void CKvFenwireCtrl::openBusview() {
 void CKvFenwireCtrl::closeBusview() {
     busviewSending_.reset();  // stops a running script, closes the log
     busview_.reset();
+    syncFrameMonitor();  // the window took its monitor registration with it
 }
 
 void CKvFenwireCtrl::busviewClosedByUser() {
@@ -512,6 +535,7 @@ void CKvFenwireCtrl::busviewClosedByUser() {
     // The window is inside its own close handling: it is deleted once that is over.
     busviewSending_.reset();
     busview_.release()->deleteLater();
+    syncFrameMonitor();  // the window gave up its monitor registration when it closed
     setShortReported(FW_cBusview, 0);
     fire(FW_EVENT_BusviewEnd, {});
 }

@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include "link/control/variant.h"
+#include "link/driver/wendrel.h"
 
 class QWidget;
 
@@ -28,6 +29,7 @@ class CKvFenwireCtrl {
 public:
     using EventSink = std::function<void(int dispid, int argc, int16_t* args)>;
     using ChangeSink = std::function<void(int dispid)>;
+    using FrameSink = std::function<void(int origin, const wendrel::MonitorRecord& frame)>;
 
     CKvFenwireCtrl();
     ~CKvFenwireCtrl();
@@ -43,6 +45,9 @@ public:
 
     void setEventSink(EventSink sink) { eventSink_ = std::move(sink); }
     void setChangeSink(ChangeSink sink) { changeSink_ = std::move(sink); }
+    // Every frame on the line goes to the sink as well as to the bus monitor
+    // window; a null sink stops that.
+    void setFrameSink(FrameSink sink);
     // The container's ambient user mode: true at run time.
     void setUserMode(bool runMode) { userMode_ = runMode; }
     bool userMode() const { return userMode_; }
@@ -99,6 +104,10 @@ private:
     void openBusview();
     void closeBusview();
     void busviewClosedByUser();
+    // The driver keeps one monitor per line. The bus monitor window registers
+    // this control's message window as it while open; the frame sink needs
+    // the same registration whether or not the window is open.
+    void syncFrameMonitor();
 
     // Request data as the host put it in: a command waiting for the
     // identifier goes out with these, whatever the buffer holds by then.
@@ -147,6 +156,8 @@ private:
     std::string errorDescription_;
     EventSink eventSink_;
     ChangeSink changeSink_;
+    FrameSink frameSink_;
+    int32_t frameMonitorHandle_ = -1;  // the line the frame sink's monitor is registered on
     std::unique_ptr<MessageWindow> messageWindow_;
     // A host may reparent the window into its form, whose end then deletes it:
     // a guarded pointer, not an owning one.

@@ -27,6 +27,13 @@ typedef struct fw_variant {
 } fw_variant;
 typedef void (*fw_event_fn)(void *context, int32_t dispid, int32_t argc, int16_t *args); /* args by reference: the host may change them */
 typedef void (*fw_change_fn)(void *context, int32_t dispid);                           /* bound-property change notification */
+/* A frame seen on the line: origin 0 sent by this control, 1 came off the line;
+ * the line bytes, preambles included, valid only during the call; the error the
+ * driver found (0 none, 1 bad checksum, 2 line fell silent inside the frame,
+ * 3 reply without status bytes); the count of preamble bytes at the start;
+ * milliseconds since the line was opened when the frame ended. */
+typedef void (*fw_frame_fn)(void *context, int32_t origin, const uint8_t *bytes, int32_t count, int32_t error,
+                            int32_t preambles, uint32_t time_ms);
 
 FW_EXPORT void   *fw_create(const char *progid);      /* "Fenwire.HartCtrl.1"; null on failure */
 FW_EXPORT void    fw_release(void *control);
@@ -39,6 +46,11 @@ FW_EXPORT void    fw_advise_changes(void *control, fw_change_fn fn, void *contex
 FW_EXPORT int32_t fw_process_events(int32_t timeout_ms); /* delivers pending messages, waiting up to timeout_ms for the first; returns how many */
 
 /* Beyond the required surface. */
+
+/* Every frame on the line, as the bus monitor sees it, whether or not the
+ * bus monitor window is open: delivered on the control's thread while its
+ * messages are handled. A null fn stops the calls. */
+FW_EXPORT void    fw_advise_frames(void *control, fw_frame_fn fn, void *context);
 
 /* The container's ambient user mode: nonzero at run time (the default), 0 at design time. */
 FW_EXPORT void    fw_set_user_mode(void *control, int32_t user_mode);

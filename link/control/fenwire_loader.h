@@ -31,6 +31,7 @@ namespace fenwire {
     X(errorDescription, fw_error_description)         \
     X(advise, fw_advise)                              \
     X(adviseChanges, fw_advise_changes)               \
+    X(adviseFrames, fw_advise_frames)                 \
     X(processEvents, fw_process_events)               \
     X(setUserMode, fw_set_user_mode)                  \
     X(dispidOf, fw_dispid_of)                         \

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <csignal>
 #include <limits>
 
 #include "app/cli/cli_options.h"
@@ -20,6 +21,7 @@
 #include "link/monitor/capture.h"
 #include "platform/console.h"
 #include "tests/app/test_forms_fixture.h"
+#include "tests/support/tshark.h"
 #include "tools/sim_process.h"
 
 namespace {
@@ -73,6 +75,15 @@ TEST(CliOptions, ReadsEachSubcommandWithItsArgumentsAndTheGlobalOptions) {
     ASSERT_TRUE(options);
     EXPECT_EQ(options->commandText, "18,21,pca6,\"A, B\",pca12,X,1,1,100");
 
+    options = parse({"--capture", "line.pcapng", "monitor", "--seconds", "30"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->subcommand, Subcommand::Monitor);
+    EXPECT_EQ(options->capturePath, "line.pcapng");
+    EXPECT_EQ(options->seconds, 30);
+    options = parse({"monitor"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->seconds, 0);  // until interrupted
+
     // --help and --version need no subcommand.
     options = parse({"--help"});
     ASSERT_TRUE(options);
@@ -102,6 +113,12 @@ TEST(CliOptions, RefusesWhatItCannotRunWithAReason) {
         {{"table", "export", "x.csv", "--json"}, "--json goes with"},
         {{"scan", "3"}, "usage: corvane-hart-cli scan"},
         {{"show"}, "show FILE.pcapng"},
+        {{"monitor", "now"}, "monitor [--seconds S]"},
+        {{"monitor", "--seconds", "0"}, "--seconds takes"},
+        {{"monitor", "--seconds", "1.5"}, "--seconds takes"},
+        {{"identify", "--seconds", "5"}, "--seconds goes with monitor"},
+        {{"identify", "--capture", ""}, "--capture needs a file name"},
+        {{"--capture", "x.pcapng", "show", "y.pcapng"}, "show opens no port"},
     };
     for (const auto& [arguments, reason] : refused) {
         QString why;
@@ -545,6 +562,107 @@ TEST_F(Cli, ShowPrintsACapturesFramesAsTheMonitorsLinesAndRefusesADamagedFile) {
     read = fenwire::ReadCaptureFile(cut.fileName().toStdString());
     ASSERT_FALSE(read.ok);
     EXPECT_EQ(run.err, QString::fromStdString(read.error) + "\n");
+}
+
+// ---- the line's frames: --capture and monitor -----------------------------------------
+
+// The first byte after the preambles: a request's delimiter has bit 2 clear.
+bool isRequest(const std::string& bytes) {
+    const size_t start = bytes.find_first_not_of('\xFF');
+    return start != std::string::npos && (static_cast<uint8_t>(bytes[start]) & 0x07) == 0x02;
+}
+
+TEST_F(Cli, ACaptureHoldsEveryFrameOfTheRunAsTheMeterHeardItAndTsharkReadsIt) {
+    const Meter meter(dir.path(), "liquid_wafer");
+    const QString path = dir.path() + "/report.pcapng";
+    const CliRun run = cli(meter, {"--capture", path, "report", "diagnostics"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+    const fenwire::CaptureRead read = fenwire::ReadCaptureFile(path.toStdString());
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_TRUE(read.capture.complete);
+    const std::vector<int> heard = meter.commands();
+    ASSERT_GT(heard.size(), 5u);
+    std::vector<int> requests;
+    int replies = 0;
+    for (const fenwire::CaptureFrame& frame : read.capture.frames) {
+        EXPECT_EQ(frame.port, "COM 1");
+        EXPECT_TRUE(frame.remarks.empty());
+        if (isRequest(frame.bytes)) {
+            const size_t start = frame.bytes.find_first_not_of('\xFF');
+            const size_t address = static_cast<uint8_t>(frame.bytes[start]) & 0x80 ? 5 : 1;
+            requests.push_back(static_cast<uint8_t>(frame.bytes[start + 1 + address]));
+        } else {
+            ++replies;
+        }
+    }
+    EXPECT_EQ(requests, heard) << "each request the meter logged, in order, and nothing else";
+    EXPECT_EQ(replies, static_cast<int>(heard.size()));
+
+    // An independent decoder sees the same requests.
+    const auto fields = testsupport::tshark("-r " + path.toStdString() +
+                                            " -T fields -E occurrence=f -e hart_ip.message_type -e hart_ip.pt.command"
+                                            " -e _ws.malformed");
+    if (!fields) GTEST_SKIP() << "tshark is not installed";
+    std::vector<int> decoded;
+    for (const auto& row : testsupport::fieldRows(*fields)) {
+        ASSERT_EQ(row.size(), 3u);
+        EXPECT_TRUE(row[2].empty()) << "malformed";
+        if (row[0] == "0") decoded.push_back(std::stoi(row[1]));
+    }
+    EXPECT_EQ(decoded, heard);
+}
+
+TEST_F(Cli, MonitorPrintsEachBurstFrameAsTheMonitorAndItsCaptureShowsTheSameLines) {
+    const Meter meter(dir.path(), "liquid_wafer", {}, {"--burst"});
+    const QString path = dir.path() + "/burst.pcapng";
+    const CliRun run = cli(meter, {"--capture", path, "monitor", "--seconds", "1"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2) << run.out.toStdString();
+    for (const QString& line : lines) EXPECT_TRUE(line.startsWith("BCK<P|  1 Read Primary Variable|")) << line.toStdString();
+    EXPECT_TRUE(meter.commands().empty()) << "monitor only listens";
+
+    const CliRun shown = cli({"show", path});
+    ASSERT_EQ(shown.status, 0) << shown.err.toStdString();
+    EXPECT_EQ(shown.out, run.out);
+}
+
+TEST_F(Cli, AnInterruptEndsAnOpenEndedMonitorWithItsCaptureWhole) {
+    const Meter meter(dir.path(), "liquid_wafer", {}, {"--burst"});
+    const QString path = dir.path() + "/interrupted.pcapng";
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FENWIRE_REGISTRY", dir.path() + "/registry.ini");
+    environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+    process.setProcessEnvironment(environment);
+    process.start(CORVANE_CLI_PROGRAM, {"--port", meter.port(), "--capture", path, "monitor"});
+    ASSERT_TRUE(process.waitForStarted());
+    QByteArray out;
+    for (int i = 0; i < 100 && out.count('\n') < 2; ++i) {
+        process.waitForReadyRead(100);
+        out += process.readAllStandardOutput();
+    }
+    ASSERT_GE(out.count('\n'), 2) << "no burst frame was printed";
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    out += process.readAllStandardOutput();
+
+    const fenwire::CaptureRead read = fenwire::ReadCaptureFile(path.toStdString());
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_TRUE(read.capture.complete) << "the capture was closed, not cut off";
+    EXPECT_EQ(static_cast<qsizetype>(read.capture.frames.size()), out.count('\n'));
+}
+
+TEST_F(Cli, ACaptureThatCannotBeMadeStopsTheRunBeforeTheMeterHearsAnything) {
+    const Meter meter(dir.path(), "liquid_wafer");
+    const CliRun run = cli(meter, {"--capture", dir.path() + "/missing/c.pcapng", "identify"});
+    EXPECT_EQ(run.status, cli::kExitMeter);
+    EXPECT_TRUE(run.err.contains("could not be created")) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(meter.commands().empty());
 }
 
 }  // namespace

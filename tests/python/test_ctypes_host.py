@@ -2,7 +2,8 @@
 """A host that is not ours: Python drives the link control through ctypes.
 
 Starts corvane-meter-sim on a pseudo-terminal, maps COM 1 to it through
-WENDREL_PORTS, opens the line, runs command 3 and reads p03Pv1.
+WENDREL_PORTS, opens the line, runs command 3 and reads p03Pv1; the
+line's frames reach the host through fw_advise_frames.
 
 usage: test_ctypes_host.py LIBFENWIRE CORVANE_METER_SIM
 """
@@ -19,6 +20,8 @@ class Variant(ctypes.Structure):
 
 
 EVENT_FN = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_int32, ctypes.POINTER(ctypes.c_int16))
+FRAME_FN = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.POINTER(ctypes.c_uint8), ctypes.c_int32,
+                            ctypes.c_int32, ctypes.c_int32, ctypes.c_uint32)
 
 
 def main(library_path, sim_path):
@@ -39,6 +42,7 @@ def main(library_path, sim_path):
         lib.fw_dispid_of.argtypes = [ctypes.c_char_p]
         lib.fw_advise.argtypes = [ctypes.c_void_p, EVENT_FN, ctypes.c_void_p]
         lib.fw_process_events.argtypes = [ctypes.c_int32]
+        lib.fw_advise_frames.argtypes = [ctypes.c_void_p, FRAME_FN, ctypes.c_void_p]
 
         control = lib.fw_create(b"Fenwire.HartCtrl.1")
         assert control, "fw_create failed"
@@ -69,7 +73,16 @@ def main(library_path, sim_path):
             if event == 2:  # Result(iAction, iCommand, iResult)
                 results.append((args[0], args[1], args[2]))
 
+        frames = []
+
+        @FRAME_FN
+        def on_frame(context, origin, data, count, error, preambles, time_ms):
+            line = bytes(data[:count])
+            # origin, error, and the command byte of a frame with a long address
+            frames.append((origin, error, line[preambles + 6] if len(line) > preambles + 6 else None))
+
         lib.fw_advise(control, on_event, None)
+        lib.fw_advise_frames(control, on_frame, None)
         put("cComPort", 1)
         put("cComState", 1)
         assert get("cComError") == 0, "the line did not open"
@@ -83,7 +96,13 @@ def main(library_path, sim_path):
         unit = get("p03sPv1Unit")
         assert pv > 0, pv
         assert get("p00sVendor") == "Corvane"
+        lib.fw_process_events(0)
+        # command 0 by polling address first, then command 3 by long address, each answered
+        assert [f[0] for f in frames] == [0, 1, 0, 1], frames
+        assert all(f[1] == 0 for f in frames), frames
+        assert [f[2] for f in frames[2:]] == [3, 3], frames
         put("cComState", 0)
+        lib.fw_advise_frames(control, FRAME_FN(), None)
         lib.fw_release(control)
         print("p03Pv1 = %.3f %s; results %s" % (pv, unit, results))
         print("1 passed, 0 failed")

@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <cstring>
+#include <utility>
 
 #include "link/driver/frame.h"
 #include "link/driver/wendrel.h"
@@ -344,6 +345,70 @@ TEST_F(ControlBusviewTest, HostOpensAnewAndClosesWithoutBusviewEnd) {
     ASSERT_EQ(host.put("cBusview", 0), 0);
     EXPECT_FALSE(second);
     EXPECT_TRUE(host.events().empty());
+}
+
+// What a host's frame sink saw: origin and command of each frame.
+struct SeenFrames {
+    std::vector<std::pair<int, int>> frames;
+    static void take(void* context, int32_t origin, const uint8_t* bytes, int32_t count, int32_t, int32_t preambles,
+                     uint32_t) {
+        // delimiter, address (1 or 5 bytes), command
+        const int start = preambles;
+        if (count < start + 3) return;
+        const int addressLength = bytes[start] & 0x80 ? 5 : 1;
+        static_cast<SeenFrames*>(context)->frames.emplace_back(origin, bytes[start + 1 + addressLength]);
+    }
+    // The frames since the last call.
+    std::vector<std::pair<int, int>> since() { return std::exchange(frames, {}); }
+};
+
+TEST_F(ControlBusviewTest, AHostsFrameSinkAndTheWindowBothSeeEveryFrameHoweverTheWindowComesAndGoes) {
+    SeenFrames seen;
+    fw_advise_frames(host.control, &SeenFrames::take, &seen);
+    ASSERT_EQ(host.put("cComMode", 2), 0);
+    ASSERT_EQ(host.put("cComState", 1), 0);
+    auto transaction = [&](int command) {
+        host.put("cDoCommand", command);
+        EXPECT_TRUE(host.waitIdle());
+        host.pump(30);
+    };
+    const std::vector<std::pair<int, int>> exchange1 = {{wendrel::OriginSent, 1}, {wendrel::OriginReceived, 1}};
+
+    transaction(0);  // no window yet
+    EXPECT_EQ(seen.since(), (std::vector<std::pair<int, int>>{{wendrel::OriginSent, 0}, {wendrel::OriginReceived, 0}}));
+
+    ASSERT_EQ(host.put("cBusview", 1), 0);
+    QPointer<BusviewWindow> w = openWindow();
+    ASSERT_TRUE(w);
+    transaction(1);
+    EXPECT_EQ(seen.since(), exchange1) << "with the window open";
+    EXPECT_TRUE(shown(*w).contains("ACK<P|  1 Read Primary Variable")) << shown(*w).toStdString();
+
+    trigger(*w, "mnuEnd");  // the user closes the window: it gives up its registration
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    transaction(1);
+    EXPECT_EQ(seen.since(), exchange1) << "after the user closed the window";
+
+    ASSERT_EQ(host.put("cBusview", 1), 0);
+    ASSERT_EQ(host.put("cBusview", 0), 0);  // and the host closes it
+    transaction(1);
+    EXPECT_EQ(seen.since(), exchange1) << "after the host closed the window";
+
+    ASSERT_EQ(host.put("cComState", 0), 0);
+    ASSERT_EQ(host.put("cComState", 1), 0);  // a new registration of the line
+    transaction(1);
+    EXPECT_EQ(seen.since(), (std::vector<std::pair<int, int>>{{wendrel::OriginSent, 0}, {wendrel::OriginReceived, 0},
+                                                               {wendrel::OriginSent, 1}, {wendrel::OriginReceived, 1}}))
+        << "on the line opened again (the identifier is fetched first)";
+
+    // The sink dropped while the window is open: the window keeps its frames.
+    ASSERT_EQ(host.put("cBusview", 1), 0);
+    w = openWindow();
+    ASSERT_TRUE(w);
+    fw_advise_frames(host.control, nullptr, nullptr);
+    transaction(1);
+    EXPECT_TRUE(seen.since().empty());
+    EXPECT_TRUE(shown(*w).contains("ACK<P|  1 Read Primary Variable")) << shown(*w).toStdString();
 }
 
 }  // namespace

@@ -12,10 +12,13 @@
 #include "link/driver/frame.h"
 #include "link/monitor/busview_core.h"
 #include "link/monitor/capture.h"
+#include "tests/support/tshark.h"
 
 namespace capture_test {
 
 using namespace fenwire;
+using testsupport::fieldRows;
+using testsupport::tshark;
 
 constexpr int64_t kStartUs = 1765000000123456;  // some December morning, to the microsecond
 
@@ -76,34 +79,6 @@ std::string saved(const QTemporaryDir& dir, const std::string& name, const std::
     const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
-}
-
-// tshark's output, or nothing when it is not installed.
-std::optional<std::string> tshark(const std::string& arguments) {
-    if (std::system("command -v tshark >/dev/null 2>&1") != 0) return std::nullopt;
-    std::FILE* pipe = popen(("tshark " + arguments + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return std::nullopt;
-    std::string out;
-    char buffer[4096];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
-}
-
-std::vector<std::vector<std::string>> fieldRows(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        size_t from = 0;
-        for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
-            fields.push_back(line.substr(from, tab - from));
-        fields.push_back(line.substr(from));
-        rows.push_back(fields);
-    }
-    return rows;
 }
 
 bool isFault(const std::vector<std::string>& remarks, const char* words) {
