@@ -71,6 +71,9 @@ foreach(page IN LISTS man_pages)
   install(FILES ${PROJECT_BINARY_DIR}/man/${page_name}.gz DESTINATION share/man/man1)
 endforeach()
 
+# The simulated meter's reference, profile keys included.
+corvane_gzip(${PROJECT_SOURCE_DIR}/sim/README.md ${PROJECT_BINARY_DIR}/doc/simulated-meter.md.gz)
+install(FILES ${PROJECT_BINARY_DIR}/doc/simulated-meter.md.gz DESTINATION share/doc/corvane-hart)
 corvane_gzip(${PROJECT_SOURCE_DIR}/packaging/changelog ${PROJECT_BINARY_DIR}/doc/changelog.gz)
 install(FILES ${PROJECT_BINARY_DIR}/doc/changelog.gz DESTINATION share/doc/corvane-hart)
 add_custom_target(compressed-docs ALL DEPENDS ${compressed_files})

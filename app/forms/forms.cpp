@@ -18,12 +18,7 @@ namespace app {
 
 namespace {
 
-struct Registration {
-    const char* name;
-    FormFactory factory;
-};
-
-std::vector<Registration> registrations() {
+std::vector<FormRegistration> registrations() {
     return {
         {"frmDampingValue", factoryOf<frmDampingValue>()},
         {"frmKFactor", factoryOf<frmKFactor>()},
@@ -48,18 +43,10 @@ std::vector<Registration> registrations() {
 
 }  // namespace
 
-void RegisterForms() {
-    for (auto& [name, factory] : registrations()) setFormFactory(QString::fromLatin1(name), std::move(factory));
-}
+void RegisterForms() { setFormFactories(registrations(), true); }
 
-std::unique_ptr<QDialog> CreateForm(const QString& name, QWidget* parent) {
-    for (const auto& registration : registrations())
-        if (name == QLatin1String(registration.name)) return registration.factory(parent);
-    return nullptr;
-}
+std::unique_ptr<QDialog> CreateForm(const QString& name, QWidget* parent) { return createFormOf(registrations(), name, parent); }
 
-void UnregisterForms() {
-    for (const auto& registration : registrations()) setFormFactory(QString::fromLatin1(registration.name), nullptr);
-}
+void UnregisterForms() { setFormFactories(registrations(), false); }
 
 }  // namespace app

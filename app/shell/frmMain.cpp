@@ -90,6 +90,16 @@ void setFormFactory(const QString& form, FormFactory factory) {
         formFactories().erase(form);
 }
 
+void setFormFactories(const std::vector<FormRegistration>& forms, bool registered) {
+    for (const FormRegistration& form : forms) setFormFactory(QString::fromLatin1(form.name), registered ? form.factory : nullptr);
+}
+
+std::unique_ptr<QDialog> createFormOf(const std::vector<FormRegistration>& forms, const QString& name, QWidget* parent) {
+    for (const FormRegistration& form : forms)
+        if (name == QLatin1String(form.name)) return form.factory(parent);
+    return nullptr;
+}
+
 frmMain* MainWindow() { return gMainWindow; }
 
 void SetApplicationTitle() { platform::setApplicationTitle(QString::fromLatin1(kApplicationTitle)); }

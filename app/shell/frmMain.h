@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "link/control/fenwire_loader.h"
 
@@ -43,6 +44,15 @@ template <typename Form>
 FormFactory factoryOf() {
     return [](QWidget* parent) -> std::unique_ptr<QDialog> { return std::make_unique<Form>(parent); };
 }
+
+// The forms a module builds, by name; registered, forgotten and created as a set.
+struct FormRegistration {
+    const char* name;
+    FormFactory factory;
+};
+void setFormFactories(const std::vector<FormRegistration>& forms, bool registered);
+// A new form of `name` from the set, or null for a name not in it.
+std::unique_ptr<QDialog> createFormOf(const std::vector<FormRegistration>& forms, const QString& name, QWidget* parent);
 
 // The caption of a PV label for a variable code ("PV (Volume):"; "PV (Invalid):" for an unknown code).
 QString PVLabelText(int variableCode);

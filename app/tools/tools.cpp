@@ -18,13 +18,8 @@ namespace app {
 
 namespace {
 
-struct Registration {
-    const char* name;
-    FormFactory factory;
-};
-
 // One entry per tool: {"frmName", factoryOf<frmName>()}.
-std::vector<Registration> registrations() {
+std::vector<FormRegistration> registrations() {
     return {
         {"frmPropertyTables", factoryOf<frmPropertyTables>()},
         {"frmTotalizer", factoryOf<frmTotalizer>()},
@@ -40,18 +35,10 @@ std::vector<Registration> registrations() {
 
 }  // namespace
 
-void RegisterTools() {
-    for (auto& [name, factory] : registrations()) setFormFactory(QString::fromLatin1(name), std::move(factory));
-}
+void RegisterTools() { setFormFactories(registrations(), true); }
 
-std::unique_ptr<QDialog> CreateTool(const QString& name, QWidget* parent) {
-    for (const auto& registration : registrations())
-        if (name == QLatin1String(registration.name)) return registration.factory(parent);
-    return nullptr;
-}
+std::unique_ptr<QDialog> CreateTool(const QString& name, QWidget* parent) { return createFormOf(registrations(), name, parent); }
 
-void UnregisterTools() {
-    for (const auto& registration : registrations()) setFormFactory(QString::fromLatin1(registration.name), nullptr);
-}
+void UnregisterTools() { setFormFactories(registrations(), false); }
 
 }  // namespace app

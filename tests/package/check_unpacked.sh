@@ -34,6 +34,14 @@ for elf in "$bin"/* $(find "$root/usr/lib" -path '*/corvane-hart/*.so'); do
   done
 done
 
+# What the manual pages point to is there.
+for file in usr/share/doc/corvane-hart/simulated-meter.md.gz usr/share/corvane-hart/profiles/liquid_wafer.profile; do
+  if [ ! -s "$root/$file" ]; then
+    echo "FAILED: /$file is not in the package" >&2
+    exit 1
+  fi
+done
+
 run corvane-hart-cli --version
 run corvane-meter-sim --help
 run corvane-meter-sim --version
