@@ -128,6 +128,7 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);  // a log beyond ulimit -f fails as on a full disk, and the bridge runs on
 
     std::string error;
     auto running = bridge::Bridge::start(options, &error);

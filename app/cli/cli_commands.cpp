@@ -329,8 +329,6 @@ int RunScan(const Options& options, std::FILE* out) {
     return status(!result.devices.empty() && !result.linkFailed);
 }
 
-// ---- a capture file ---------------------------------------------------------------
-
 // ---- the line's frames ------------------------------------------------------------------
 
 namespace {
@@ -378,9 +376,13 @@ int RunMonitor(const Options& options, LineRecorder& recorder, std::FILE* out) {
         app::Fenwire1()->processEvents(static_cast<int>(std::min<qint64>(left, StopOnSignal::kStopCheckMs)));
         // A modem pulled out ends the watch; the utility's message has said so.
         if (!port || !port->LinkOpen()) return kExitMeter;
+        // So does a capture that no longer takes frames: the run ends with its reason.
+        if (recorder.captureFailed()) break;
     }
     return kExitSuccess;
 }
+
+// ---- a capture file ---------------------------------------------------------------
 
 int RunShow(const Options& options, std::FILE* out) {
     const fenwire::CaptureRead read = fenwire::ReadCaptureFile(options.file.toStdString());

@@ -45,6 +45,8 @@ public:
     // One frame, as the control reports it.
     void take(const app::LineFrame& frame);
     const fenwire::CommandTextTables& texts() const { return texts_; }
+    // A frame did not reach the capture file; finish() says why.
+    bool captureFailed() const { return !captureError_.isEmpty(); }
 
 private:
     const fenwire::CommandTextTables texts_;  // the monitor's built-in command names

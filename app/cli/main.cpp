@@ -7,6 +7,7 @@
 //   corvane-hart-cli [--port N|PATH|hartip://HOST[:PORT]] [--address A]
 //                    [--capture FILE.pcapng] [--json] [--yes] SUBCOMMAND [ARGUMENTS]
 #include <QApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -69,6 +70,9 @@ int main(int argc, char** argv) {
     // No window is ever shown: the link control and the port form are
     // widgets, and the offscreen platform needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Beyond a file-size limit (ulimit -f) a write fails as on a full disk and
+    // the program says so, instead of the signal ending it with a file cut short.
+    std::signal(SIGXFSZ, SIG_IGN);
     qInstallMessageHandler(quietQtMessages);
     QApplication application(argc, argv);
     app::SetApplicationTitle();

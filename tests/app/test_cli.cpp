@@ -665,4 +665,23 @@ TEST_F(Cli, ACaptureThatCannotBeMadeStopsTheRunBeforeTheMeterHearsAnything) {
     EXPECT_TRUE(meter.commands().empty());
 }
 
+TEST_F(Cli, AMonitorWhoseCaptureStopsTakingFramesEndsAtOnceWithTheReason) {
+    const Meter meter(dir.path(), "liquid_wafer", {}, {"--burst"});
+    const QString path = dir.path() + "/full.pcapng";
+    // A file-size limit of 1 KiB: a dozen frames at the most, then writes fail as on a full disk.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("FENWIRE_REGISTRY", dir.path() + "/registry.ini");
+    environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
+    process.setProcessEnvironment(environment);
+    process.start("bash", {"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", CORVANE_CLI_PROGRAM, "--port", meter.port(),
+                           "--capture", path, "monitor", "--seconds", "60"});
+    ASSERT_TRUE(process.waitForFinished(50000)) << "the monitor ran on without its capture";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "not ended by SIGXFSZ";
+    EXPECT_EQ(process.exitCode(), cli::kExitMeter);
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_TRUE(err.contains("could not be written")) << err.toStdString();
+    EXPECT_LT(process.readAllStandardOutput().count('\n'), 20);
+}
+
 }  // namespace
