@@ -24,6 +24,7 @@
 #include "app/reports/property_tables.h"
 #include "app/shell/frmComPort.h"
 #include "link/driver/typed_frame.h"
+#include "link/driver/wendrel.h"
 #include "link/monitor/capture.h"
 #include "platform/platform.h"
 #include "platform/textfile.h"
@@ -278,15 +279,21 @@ int RunSend(const Options& options, LineRecorder& recorder, std::FILE* out) {
                                              [&outcome, command = request->command](short, short iCommand, short iResult) {
                                                  if (iCommand == command) outcome = iResult;
                                              });
-    // The command's frames as the line carried them, retries included; the
-    // identifier fetch before it is another command's.
+    // The command's frames as the line carried them: what this program sent,
+    // retries included, and the replies after it. The identifier fetch
+    // before it is another command's; a burst frame or another master's
+    // request is not this transaction's.
     std::vector<std::string> lines;
-    recorder.setListener([&lines, &recorder, command = request->command](const fenwire::MonitorFrame& frame) {
-        if (frame.command == command) lines.push_back(fenwire::RenderFrameLine(frame, recorder.texts()).text);
+    bool sent = false;
+    recorder.setListener([&](const fenwire::MonitorFrame& frame, const wendrel::FrameText& record) {
+        if (record.command != request->command) return;
+        const bool ours = frame.origin == wendrel::OriginSent;
+        if (!ours && !(sent && record.kind == wendrel::FrameKindReply)) return;
+        sent = sent || ours;
+        lines.push_back(fenwire::RenderFrameLine(frame, recorder.texts()).text);
     });
     const bool took = app::MeterTook([&] { app::SendCommandData(request->command, request->data); });
-    while (control->processEvents(0) > 0) {  // the reply's frame may stand behind the reply
-    }
+    recorder.drain();  // the reply's frame may stand behind the reply
     recorder.setListener(nullptr);
     QObject::disconnect(connection);
     for (const std::string& line : lines) PrintMonitorText(out, line);
@@ -343,6 +350,9 @@ StopOnSignal::StopOnSignal() {
     gStopRequested = 0;
     struct sigaction action = {};
     action.sa_handler = requestStop;
+    // A second signal ends the program as usual; a write to standard output
+    // is not cut short by the first.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previousInterrupt_);
     sigaction(SIGTERM, &action, &previousTerminate_);

@@ -1,6 +1,10 @@
 #include "app/cli/cli_options.h"
 
+#include <array>
 #include <climits>
+#include <cstdint>
+
+#include "link/driver/typed_frame.h"
 
 namespace cli {
 
@@ -207,6 +211,14 @@ std::optional<Options> ParseOptions(const QStringList& arguments, QString& why) 
     if ((everyGiven || countGiven) && options.subcommand != Subcommand::Values) {
         why = QStringLiteral("--every and --count go with values");
         return std::nullopt;
+    }
+    // A text that is no request is refused before anything is opened or created.
+    if (options.subcommand == Subcommand::Send) {
+        const std::array<uint8_t, 5> noUniqueId{};
+        if (!wendrel::ParseCommandText(options.commandText.toStdString(), noUniqueId.data(), options.address)) {
+            why = QStringLiteral("not a command text: ") + options.commandText;
+            return std::nullopt;
+        }
     }
     if (secondsGiven && options.subcommand != Subcommand::Monitor) {
         why = QStringLiteral("--seconds goes with monitor");

@@ -19,7 +19,10 @@ void PrintMonitorText(std::FILE* out, const std::string& text) {
     std::fflush(out);
 }
 
-LineRecorder::LineRecorder(int linePort) : linePort_(std::clamp(linePort, 0, 255)) {}
+LineRecorder::LineRecorder(int linePort, std::string lineName)
+    : linePort_(std::clamp(linePort, 0, 255)),
+      // A name is one line of the packet comment.
+      lineName_(lineName.find('\n') == std::string::npos ? std::move(lineName) : std::string()) {}
 
 LineRecorder::~LineRecorder() {
     if (control_) control_->watchFrames(nullptr);
@@ -44,17 +47,25 @@ void LineRecorder::take(const app::LineFrame& line) {
                        std::chrono::system_clock::now().time_since_epoch())
                        .count();
     frame.linePort = static_cast<uint8_t>(linePort_);
-    if (capture_.isOpen() && !capture_.write(fenwire::CaptureFrameOf(frame, texts_)) && captureError_.isEmpty())
-        captureError_ = QString::fromStdString(capture_.error());
+    if (capture_.isOpen()) {
+        fenwire::CaptureFrame captured = fenwire::CaptureFrameOf(frame, texts_);
+        if (!lineName_.empty()) captured.port = lineName_;
+        if (!capture_.write(captured) && captureError_.isEmpty()) captureError_ = QString::fromStdString(capture_.error());
+    }
     if (print_) PrintMonitorText(print_, fenwire::RenderFrameLine(frame, texts_).text);
-    if (listener_) listener_(frame);
+    if (listener_) listener_(frame, builder_.record());
+}
+
+void LineRecorder::drain() {
+    // Bounded: a busy line keeps posting frames, and the run must end.
+    constexpr int kMostRounds = 64;
+    for (int round = 0; control_ && round < kMostRounds && control_->processEvents(0) > 0; ++round) {
+    }
 }
 
 bool LineRecorder::finish(QString& why) {
+    drain();
     if (control_) {
-        // A reply's frame may still be queued behind the reply itself.
-        while (control_->processEvents(0) > 0) {
-        }
         control_->watchFrames(nullptr);
         control_ = nullptr;
     }

@@ -5,6 +5,7 @@
 // frames of its own transaction (send).
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <cstdio>
 #include <functional>
@@ -20,8 +21,9 @@ void PrintMonitorText(std::FILE* out, const std::string& text);
 
 class LineRecorder {
 public:
-    // `linePort` names the line in the capture ("COM n"); 0 leaves it out.
-    explicit LineRecorder(int linePort);
+    // The line is named in the capture by `lineName` (a device path or
+    // HART-IP address) when given, else as COM `linePort`; 0 leaves it out.
+    explicit LineRecorder(int linePort, std::string lineName = {});
     ~LineRecorder();
     LineRecorder(const LineRecorder&) = delete;
     LineRecorder& operator=(const LineRecorder&) = delete;
@@ -31,12 +33,16 @@ public:
     bool openCapture(const QString& path, QString& why);
     // Every frame's line goes to `out` from now on.
     void printTo(std::FILE* out) { print_ = out; }
-    // Also hands each frame, as kept, to `listener` (null: no more).
-    using Listener = std::function<void(const fenwire::MonitorFrame&)>;
+    // Also hands each frame, as kept and as decoded for its line, to
+    // `listener` (null: no more).
+    using Listener = std::function<void(const fenwire::MonitorFrame&, const wendrel::FrameText&)>;
     void setListener(Listener listener) { listener_ = std::move(listener); }
 
     // Takes the frames of `control` until finish().
     void watch(app::FenwireControl& control);
+    // Handles what the control has queued by now: a frame may stand behind
+    // the reply it belongs to.
+    void drain();
     // Collects what the control has still queued, stops watching and closes
     // the capture. False with the reason when a frame did not reach the
     // capture file or the file did not close cleanly.
@@ -53,12 +59,13 @@ private:
     fenwire::MonitorLineBuilder builder_{texts_};
     const fenwire::LineOptions options_;      // the monitor's default View options
     int linePort_ = 0;
+    std::string lineName_;
     bool first_ = true;
     std::FILE* print_ = nullptr;
     Listener listener_;
     fenwire::CaptureWriter capture_;
     QString captureError_;  // the first write that failed
-    app::FenwireControl* control_ = nullptr;
+    QPointer<app::FenwireControl> control_;
 };
 
 }  // namespace cli

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
 
     // The capture file is made before anything goes on the line: a path
     // that cannot be written fails the run without touching the meter.
-    cli::LineRecorder recorder(options->port);
+    cli::LineRecorder recorder(options->port, options->portPath.toStdString());
     if (!options->capturePath.isEmpty()) {
         if (!recorder.openCapture(options->capturePath, why)) {
             std::fprintf(stderr, "corvane-hart-cli: %s\n", why.toLocal8Bit().constData());

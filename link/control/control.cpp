@@ -517,6 +517,8 @@ void CKvFenwireCtrl::openBusview() {
     closeBusview();  // the sending side refers to the window, so it goes first
     busview_ = std::make_unique<BusviewWindow>(*messageWindow_, driverHandle_);
     busview_->onClosedByUser = [this] { busviewClosedByUser(); };
+    // The host's frames use the same registration: it stays when the window goes.
+    busview_->monitorShared = [this] { return static_cast<bool>(frameSink_); };
     busview_->setLinePort(driverHandle_ == -1 ? 0 : lastPort_);
     busviewSending_ = std::make_unique<BusviewSending>(
         *busview_, BusviewLink{[this](const std::string& text) { return sendCommandText(text); },
@@ -527,7 +529,7 @@ void CKvFenwireCtrl::openBusview() {
 void CKvFenwireCtrl::closeBusview() {
     busviewSending_.reset();  // stops a running script, closes the log
     busview_.reset();
-    syncFrameMonitor();  // the window took its monitor registration with it
+    syncFrameMonitor();  // the host's registration, whatever the window left
 }
 
 void CKvFenwireCtrl::busviewClosedByUser() {
@@ -535,7 +537,7 @@ void CKvFenwireCtrl::busviewClosedByUser() {
     // The window is inside its own close handling: it is deleted once that is over.
     busviewSending_.reset();
     busview_.release()->deleteLater();
-    syncFrameMonitor();  // the window gave up its monitor registration when it closed
+    syncFrameMonitor();  // the host's registration, whatever the window left
     setShortReported(FW_cBusview, 0);
     fire(FW_EVENT_BusviewEnd, {});
 }

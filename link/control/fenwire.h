@@ -49,7 +49,11 @@ FW_EXPORT int32_t fw_process_events(int32_t timeout_ms); /* delivers pending mes
 
 /* Every frame on the line, as the bus monitor sees it, whether or not the
  * bus monitor window is open: delivered on the control's thread while its
- * messages are handled. A null fn stops the calls. */
+ * messages are handled, each frame once and in line order. A null fn stops
+ * the calls. Inside the call the host may read the bytes and change or drop
+ * its frame sink; it must not release the control nor handle the control's
+ * messages (fw_process_events), which would hand the window later frames
+ * before this one. */
 FW_EXPORT void    fw_advise_frames(void *control, fw_frame_fn fn, void *context);
 
 /* The container's ambient user mode: nonzero at run time (the default), 0 at design time. */

@@ -363,7 +363,7 @@ void BusviewWindow::registerMonitor() {
 }
 
 void BusviewWindow::unregisterMonitor() {
-    if (registered_) wendrel::UnRegisterLLMonitor(driverHandle_);
+    if (registered_ && !(monitorShared && monitorShared())) wendrel::UnRegisterLLMonitor(driverHandle_);
     registered_ = false;
 }
 

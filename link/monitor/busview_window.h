@@ -44,6 +44,10 @@ public:
     // Called when the user closes the window (End, or its close button),
     // after the monitor is unregistered. The window must then be deleted later.
     std::function<void()> onClosedByUser;
+    // True while the monitor target also takes frames for someone else (the
+    // control's host): the window then leaves the driver's monitor
+    // registered when it stops monitoring, so no frame falls in a gap.
+    std::function<bool()> monitorShared;
 
     // Shows the window above other windows: where it was last closed (kept
     // in busvw.ini) while that is on a screen, else at two thirds of the

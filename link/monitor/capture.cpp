@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <stdio_ext.h>
+#include <unistd.h>
 
 #include "link/driver/frame.h"
 #include "link/hartip/message.h"
@@ -482,9 +484,13 @@ bool CaptureWriter::open(const std::string& path, const std::string& application
     file_ = std::fopen(path.c_str(), "wb");
     if (file_ == nullptr) return fail("created");
     const std::string header = encoder_.header(application);
-    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0)
-        return fail("written");
+    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() || std::fflush(file_) != 0) {
+        fail("written");
+        std::remove(path.c_str());  // a header cut short is no capture
+        return false;
+    }
     sectionLength_ = header.size() - get32(header, 4);
+    fileLength_ = header.size();
     return true;
 }
 
@@ -493,9 +499,24 @@ bool CaptureWriter::write(const CaptureFrame& frame) {
     const std::string block = encoder_.packet(frame);
     // Flushed per frame: what was written survives a killed run.
     if (std::fwrite(block.data(), 1, block.size(), file_) != block.size() || std::fflush(file_) != 0)
-        return fail("written");
+        return keepWholeBlocks(errno);
     sectionLength_ += block.size();
+    fileLength_ += block.size();
     return true;
+}
+
+bool CaptureWriter::keepWholeBlocks(int error) {
+    // The part of the block that reached the file is cut off, and what is
+    // still buffered is dropped, so a full disk or a file-size limit leaves
+    // the frames before it readable. The length stays unwritten: the file
+    // does not hold every frame of the run.
+    __fpurge(file_);
+    const bool cut = ftruncate(fileno(file_), static_cast<off_t>(fileLength_)) == 0;
+    std::fclose(file_);
+    file_ = nullptr;
+    error_ = "The capture " + path_ + " could not be written: " + std::strerror(error) +
+             (cut ? "; it holds the frames before that" : "");
+    return false;
 }
 
 bool CaptureWriter::close() {

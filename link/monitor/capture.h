@@ -118,11 +118,13 @@ public:
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-    // Creates or replaces `path` and writes the header. False (nothing open)
-    // when it cannot be created or written; error() says why.
+    // Creates or replaces `path` and writes the header. False (nothing open,
+    // no file left) when it cannot be created or written; error() says why.
     bool open(const std::string& path, const std::string& application = CaptureApplication());
     // Appends one frame. False when nothing is open or the frame did not
-    // reach the file; the writer then closes.
+    // reach the file; the writer then closes, cutting off what reached the
+    // file of that frame: the file holds the frames before it, whole, and
+    // reads as a capture its writer did not close.
     bool write(const CaptureFrame& frame);
     // Writes the capture's length into its header, so that a reader tells a
     // file cut short later from a whole one, and closes. False when the file
@@ -137,7 +139,8 @@ private:
     std::string path_;
     std::string error_;
     CaptureEncoder encoder_;
-    size_t headerSize_ = 0;
+    bool keepWholeBlocks(int error);
+    uint64_t fileLength_ = 0;     // bytes of whole blocks in the file
     uint64_t sectionLength_ = 0;  // bytes written after the section header block
 };
 

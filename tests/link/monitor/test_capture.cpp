@@ -3,6 +3,7 @@
 // not one, cut short or damaged.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "link/driver/frame.h"
 #include "link/monitor/busview_core.h"
 #include "link/monitor/capture.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/tshark.h"
 
 namespace capture_test {
@@ -246,6 +248,36 @@ TEST(Capture, AStreamedCaptureKeepsWhatWasWrittenWhenItsWriterStops) {
     EXPECT_FALSE(nowhere.open(dir.filePath("no/such/dir/x.pcapng").toStdString()));
     EXPECT_NE(nowhere.error().find("could not be created"), std::string::npos);
     EXPECT_FALSE(nowhere.write(capture.frames[0]));
+}
+
+TEST(Capture, AStreamedCaptureThatHitsAFullDiskKeepsItsWholeFramesReadable) {
+    const Capture capture = Monitored().capture();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("full.pcapng").toStdString();
+    size_t written = 0;
+    CaptureWriter writer;
+    {
+        const testsupport::FileSizeLimit limit(2000);  // a disk that fills after a few frames
+        ASSERT_TRUE(writer.open(path));
+        while (written < capture.frames.size() && writer.write(capture.frames[written])) ++written;
+    }
+    ASSERT_LT(written, capture.frames.size()) << "the limit was never reached";
+    EXPECT_FALSE(writer.isOpen());
+    EXPECT_NE(writer.error().find("could not be written"), std::string::npos) << writer.error();
+    const CaptureRead read = ReadCaptureFile(path);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_FALSE(read.capture.complete) << "frames of the run are missing";
+    ASSERT_EQ(read.capture.frames.size(), written);
+    for (size_t i = 0; i < written; ++i) EXPECT_EQ(read.capture.frames[i], capture.frames[i]);
+
+    // Not even the header fits: no file is left.
+    const std::string none = dir.filePath("none.pcapng").toStdString();
+    {
+        const testsupport::FileSizeLimit limit(10);
+        CaptureWriter tiny;
+        EXPECT_FALSE(tiny.open(none));
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(none)));
 }
 
 std::string refusal(const std::string& bytes) {
