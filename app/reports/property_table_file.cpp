@@ -158,10 +158,8 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
     PropertyTableSet read = set;
     read.viscosityCount = read.densityCount = read.gasColumns = read.gasRows = 0;
     LineReader in(lines);
-    bool anyTableLine = false;
     for (; !in.atEnd(); in.skip()) {
         const QString key = in.key();
-        anyTableLine = anyTableLine || key == QStringLiteral("viscosity") || key == QStringLiteral("density");
         std::optional<QString> error;
         if (key == QStringLiteral("name")) {
             read.name = in.field(2);
@@ -182,9 +180,12 @@ std::optional<QString> ParseTableFile(const QStringList& lines, PropertyTableSet
         }
         if (error) return error;
     }
-    // An empty or binary file, or one with a name and no table, would
-    // otherwise "import" as empty tables, reported as a success.
-    if (!anyTableLine) return QStringLiteral("It holds no table line.");
+    // An empty or binary file, one with a name and no table, or one whose
+    // tables hold no point (or a density table of no known phase) would
+    // otherwise "import" as empty tables, reported as a success; and no file
+    // could be written of it that reads back.
+    if (read.viscosityCount <= 0 && read.densityCount <= 0 && !read.isGas())
+        return QStringLiteral("It holds no table line.");
     set = read;
     return std::nullopt;
 }

@@ -381,8 +381,10 @@ std::vector<MonitorFrame> MonitorFramesOf(const std::vector<CaptureFrame>& frame
     MonitorLineBuilder builder(texts);
     const int64_t start = frames.empty() ? 0 : frames.front().timeUs;
     for (const CaptureFrame& f : frames) {
-        const int64_t sinceStartMs = std::max<int64_t>(0, (f.timeUs - start) / 1000);
-        const auto timeMs = static_cast<uint32_t>(sinceStartMs);
+        // The time stamps are the file's: any two may lie as far apart as
+        // 64 bits allow. The clock wraps as the driver's does.
+        const uint64_t sinceStartUs = f.timeUs > start ? static_cast<uint64_t>(f.timeUs) - static_cast<uint64_t>(start) : 0;
+        const auto timeMs = static_cast<uint32_t>(sinceStartUs / 1000);
         const std::string_view body = std::string_view(f.bytes).substr(preambleCount(f.bytes));
         const int origin = directionOf(body) == Direction::Request ? 0 : 1;
         MonitorFrame frame = builder.take(reinterpret_cast<const uint8_t*>(f.bytes.data()),

@@ -282,9 +282,15 @@ TEST_F(PropertyTablesTest, FileKeysIgnoreCaseAndBlanksAndTakeTheLastField) {
     // A name without a table is no table file, and changes nothing.
     EXPECT_TRUE(app::ParseTableFile({"name"}, set));
     EXPECT_EQ(set.name, "abc");
-    // Unknown keys and a density block before the phase are skipped.
-    ASSERT_FALSE(app::ParseTableFile({"Comment,x", "Density,", "Phase,Steam", "Density,"}, set));
+    // Unknown keys, and a density block under a phase not known, are
+    // skipped; with nothing else the file holds no table.
+    ASSERT_FALSE(app::ParseTableFile(
+        {"Comment,x", "Phase,Steam", "Density,", "Phase,Liquid", "Viscosity,", "Data Points,1", "10,1.5"}, set));
     EXPECT_EQ(set.densityCount, 0);
+    EXPECT_EQ(set.viscosityCount, 1);
+    EXPECT_EQ(app::ParseTableFile({"Comment,x", "Phase,Steam", "Density,", "Columns,2"}, set),
+              QStringLiteral("It holds no table line."));
+    EXPECT_EQ(set.viscosityCount, 1) << "a refused file changes nothing";
 }
 
 // A gas set that also holds a density table: the export writes the table as
@@ -360,10 +366,18 @@ TEST_F(PropertyTablesTest, ImportRefusesFilesThatHoldNoTable) {
     writeBytes("binary.csv", QByteArray("\x7f" "ELF\x02\x01\x00\x00\r\n\xff\xfe,\x00", 14), 14);
     writeBytes("huge.csv", "Name,HUGE\r\n", 2 << 20);
     writeBytes("name-only.csv", "Name,WATER\r\nRevision,3\r\nPhase,Liquid\r\n", 38);
+    // Tables without a point, and a density grid under a phase it does not know: nothing to write.
+    const QByteArray noPoints = "Name,WATER\r\nRevision,3\r\nPhase,Liquid\r\nViscosity,\r\nData Points,0\r\n";
+    writeBytes("no-points.csv", noPoints, noPoints.size());
+    const QByteArray unknownPhase =
+        "Name,AIR\r\nRevision,3\r\nPhase,Plasma\r\nDensity,\r\nColumns,2\r\nRows,1\r\nP\\T,0,100\r\n14.7,0.08,0.06\r\n";
+    writeBytes("unknown-phase.csv", unknownPhase, unknownPhase.size());
     const std::pair<QString, QString> files[] = {
         {"empty.csv", "The file " + dir.filePath("empty.csv") + noTable},
         {"binary.csv", "The file " + dir.filePath("binary.csv") + noTable},
         {"name-only.csv", "The file " + dir.filePath("name-only.csv") + noTable},
+        {"no-points.csv", "The file " + dir.filePath("no-points.csv") + noTable},
+        {"unknown-phase.csv", "The file " + dir.filePath("unknown-phase.csv") + noTable},
         {"huge.csv", "The file " + dir.filePath("huge.csv") +
                          " could not be read: it is too large to be a property table file"},
     };

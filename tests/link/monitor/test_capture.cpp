@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <climits>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -224,6 +225,18 @@ TEST(Capture, ReadFramesShowAsTheLiveLineShowedThem) {
     const auto timed = MonitorFramesOf(read.capture.frames, monitored.core.texts(), timing);
     EXPECT_EQ(RenderFrameLine(timed[0], monitored.core.texts()).text.rfind("00000>", 0), 0u);
     EXPECT_EQ(RenderFrameLine(timed[1], monitored.core.texts()).text.rfind("00037>", 0), 0u);
+
+    // A file's time stamps may lie as far apart as 64 bits allow, in either
+    // order: the clock wraps, a frame before the first reads 0.
+    std::vector<CaptureFrame> farApart(read.capture.frames.begin(), read.capture.frames.begin() + 3);
+    farApart[0].timeUs = INT64_MIN + 1;
+    farApart[1].timeUs = 1'700'000'000'000'000;
+    farApart[2].timeUs = INT64_MIN;
+    const auto wrapped = MonitorFramesOf(farApart, monitored.core.texts(), timing);
+    ASSERT_EQ(wrapped.size(), 3u);
+    EXPECT_EQ(wrapped[0].timeMs, 0u);
+    EXPECT_EQ(wrapped[1].timeMs, static_cast<uint32_t>((uint64_t{1'700'000'000'000'000} + uint64_t{INT64_MAX}) / 1000));
+    EXPECT_EQ(wrapped[2].timeMs, 0u);
 }
 
 TEST(Capture, AStreamedCaptureKeepsWhatWasWrittenWhenItsWriterStops) {
