@@ -239,13 +239,18 @@ private:
 const QStringList kSteady = {"process.flow = 0", "process.noise = 0", "process.temperature_variation = 0",
                              "process.pressure_variation = 0", "process.sensor_noise = 0"};
 
-CliRun runCli(const QStringList& arguments, const QString& home) {
-    QProcess process;
+// The program's environment: its registry and settings in `home`, no port map.
+QProcessEnvironment cliEnvironment(const QString& home) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("FENWIRE_REGISTRY", home + "/registry.ini");
     environment.insert("XDG_CONFIG_HOME", home + "/config");
     environment.remove("WENDREL_PORTS");
-    process.setProcessEnvironment(environment);
+    return environment;
+}
+
+CliRun runCli(const QStringList& arguments, const QString& home) {
+    QProcess process;
+    process.setProcessEnvironment(cliEnvironment(home));
     process.start(CORVANE_CLI_PROGRAM, arguments);
     CliRun run;
     if (!process.waitForFinished(60000)) {
@@ -633,10 +638,7 @@ TEST_F(Cli, AnInterruptEndsAnOpenEndedMonitorWithItsCaptureWhole) {
     const Meter meter(dir.path(), "liquid_wafer", {}, {"--burst"});
     const QString path = dir.path() + "/interrupted.pcapng";
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("FENWIRE_REGISTRY", dir.path() + "/registry.ini");
-    environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(cliEnvironment(dir.path()));
     process.start(CORVANE_CLI_PROGRAM, {"--port", meter.port(), "--capture", path, "monitor"});
     ASSERT_TRUE(process.waitForStarted());
     QByteArray out;
@@ -671,10 +673,7 @@ TEST_F(Cli, AMonitorWhoseCaptureStopsTakingFramesEndsAtOnceWithTheReason) {
     const QString path = dir.path() + "/full.pcapng";
     // A file-size limit of 1 KiB: a dozen frames at the most, then writes fail as on a full disk.
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("FENWIRE_REGISTRY", dir.path() + "/registry.ini");
-    environment.insert("XDG_CONFIG_HOME", dir.path() + "/config");
-    process.setProcessEnvironment(environment);
+    process.setProcessEnvironment(cliEnvironment(dir.path()));
     process.start("bash", {"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", CORVANE_CLI_PROGRAM, "--port", meter.port(),
                            "--capture", path, "monitor", "--seconds", "60"});
     ASSERT_TRUE(process.waitForFinished(50000)) << "the monitor ran on without its capture";
