@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -29,13 +28,7 @@ struct NoTarget : wendrel::MessageTarget {
 };
 
 intptr_t record(const std::vector<uint8_t>& bytes, uint32_t timeMs) {
-    auto* r = new uint8_t[8 + bytes.size()];
-    r[0] = static_cast<uint8_t>(bytes.size() >> 8);
-    r[1] = static_cast<uint8_t>(bytes.size());
-    r[2] = r[3] = 0;
-    for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<uint8_t>(timeMs >> (24 - 8 * i));
-    std::memcpy(r + 8, bytes.data(), bytes.size());
-    return reinterpret_cast<intptr_t>(r);
+    return wendrel::MakeMonitorRecord(bytes.data(), bytes.size(), 0, 0, timeMs);
 }
 
 long residentKb() {

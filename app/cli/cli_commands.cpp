@@ -380,10 +380,9 @@ int RunMonitor(const Options& options, LineRecorder& recorder, std::FILE* out) {
     QElapsedTimer clock;
     clock.start();
     const qint64 endMs = static_cast<qint64>(options.seconds) * 1000;
-    while (!stop.requested()) {
+    for (;;) {
         const qint64 left = options.seconds > 0 ? endMs - clock.elapsed() : StopOnSignal::kStopCheckMs;
-        if (left <= 0) break;
-        app::Fenwire1()->processEvents(static_cast<int>(std::min<qint64>(left, StopOnSignal::kStopCheckMs)));
+        if (left <= 0 || !stop.waitMs(std::min(left, StopOnSignal::kStopCheckMs))) break;
         // A modem pulled out ends the watch; the utility's message has said so.
         if (!port || !port->LinkOpen()) return kExitMeter;
         // So does a capture that no longer takes frames: the run ends with its reason.

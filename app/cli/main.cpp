@@ -116,7 +116,10 @@ int main(int argc, char** argv) {
         return cli::kExitMeter;
     }
     app::frmComPort port(library.api(), nullptr, app::frmComPort::PortList::Skip);
-    recorder.watch(*app::Fenwire1());
+    // The driver reports frames only to a run that uses them.
+    if (!options->capturePath.isEmpty() || options->subcommand == cli::Subcommand::Send ||
+        options->subcommand == cli::Subcommand::Monitor)
+        recorder.watch(*app::Fenwire1());
     int status = port.OpenLink() ? run(*options, recorder) : cli::kExitMeter;
     if (!recorder.finish(why)) {
         std::fprintf(stderr, "corvane-hart-cli: %s\n", why.toLocal8Bit().constData());

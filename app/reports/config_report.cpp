@@ -29,12 +29,9 @@ constexpr int kFirstRevisionWithKFactor = 9;
 constexpr int kFirstRevisionWithTotalizerSettings = 18;
 constexpr int kStepsWithoutOptions = 26;
 
-// The text of a code; a code outside the list is "Invalid".
-// The text of a coded field's code, from its box's choices.
+// The text of a coded field's code; a code outside its choices is "Invalid".
 QString mapped(int code, const char* box) {
-    const QStringList texts = ConfigReportChoices(box);
-    if (code < 0 || code >= texts.size()) return QStringLiteral("Invalid");
-    return texts[code];
+    return ChoiceText(ConfigReportChoices(box), code).value_or(QStringLiteral("Invalid"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/reports/meter_identity.h"
@@ -27,6 +28,12 @@ struct ConfigReport {
 // The texts of a coded field, in code order ("txtAlarmCurrent": "High
 // (21.75mA)", "Low (3.75mA)"); empty for a field that is not coded.
 QStringList ConfigReportChoices(const char* box);
+
+// The text of `code` among a coded field's choices; nothing for a code outside them.
+inline std::optional<QString> ChoiceText(const QStringList& choices, int code) {
+    if (code < 0 || code >= choices.size()) return std::nullopt;
+    return choices[code];
+}
 
 // Each field's box and its key in machine-readable output ("txtPVUnit", "pv_unit").
 struct ReportField {

@@ -40,11 +40,7 @@ const std::array<const char*, 16> kStatusBitTexts = {
 
 // The text of a code among a box's choices, or nothing for a code outside
 // them (the field then keeps its text).
-std::optional<QString> mapped(int code, const char* box) {
-    const QStringList texts = DiagnosticsReportChoices(box);
-    if (code < 0 || code >= texts.size()) return std::nullopt;
-    return texts[code];
-}
+std::optional<QString> mapped(int code, const char* box) { return ChoiceText(DiagnosticsReportChoices(box), code); }
 
 // A three-state flag takes 0, 1 and 2; another value leaves it as it was.
 void setFlag(int& flag, int value) {

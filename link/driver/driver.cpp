@@ -1,5 +1,7 @@
 // The frame driver's entry points: a table of registrations keyed by handle.
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -186,5 +188,17 @@ MonitorRecord ReadMonitorRecord(intptr_t lParam) {
 }
 
 void FreeMonitorRecord(intptr_t lParam) { delete[] reinterpret_cast<uint8_t*>(lParam); }
+
+intptr_t MakeMonitorRecord(const uint8_t* bytes, size_t count, int error, int preambles, uint32_t timeMs) {
+    const size_t n = std::min<size_t>(count, 0xFFFF);
+    auto* record = new uint8_t[8 + n];
+    record[0] = static_cast<uint8_t>(n >> 8);
+    record[1] = static_cast<uint8_t>(n);
+    record[2] = static_cast<uint8_t>(error);
+    record[3] = static_cast<uint8_t>(std::clamp(preambles, 0, 255));
+    for (int i = 0; i < 4; ++i) record[4 + i] = static_cast<uint8_t>(timeMs >> (24 - 8 * i));
+    if (n > 0) std::memcpy(record + 8, bytes, n);
+    return reinterpret_cast<intptr_t>(record);
+}
 
 }  // namespace wendrel

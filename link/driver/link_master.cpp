@@ -209,20 +209,9 @@ void LinkMaster::postMonitor(const std::vector<uint8_t>& bytes, MonitorOrigin or
                              int preambles) {
     std::lock_guard lock(monitorMutex_);
     if (!monitor_ || stopping() || bytes.empty()) return;
-    const size_t n = std::min<size_t>(bytes.size(), 0xFFFF);
     const uint32_t ms = static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - registeredAt_).count());
-    auto* record = new uint8_t[8 + n];
-    record[0] = static_cast<uint8_t>(n >> 8);
-    record[1] = static_cast<uint8_t>(n);
-    record[2] = static_cast<uint8_t>(error);
-    record[3] = static_cast<uint8_t>(std::min(preambles, 255));
-    record[4] = static_cast<uint8_t>(ms >> 24);
-    record[5] = static_cast<uint8_t>(ms >> 16);
-    record[6] = static_cast<uint8_t>(ms >> 8);
-    record[7] = static_cast<uint8_t>(ms);
-    std::memcpy(record + 8, bytes.data(), n);
-    monitor_->post(monitorMessage_, origin, reinterpret_cast<intptr_t>(record));
+    monitor_->post(monitorMessage_, origin, MakeMonitorRecord(bytes.data(), bytes.size(), static_cast<int>(error), preambles, ms));
 }
 
 void LinkMaster::applyLineRate() {

@@ -149,6 +149,9 @@ struct MonitorRecord {
 };
 MonitorRecord ReadMonitorRecord(intptr_t lParam);
 void FreeMonitorRecord(intptr_t lParam);
+// A heap record of `count` line bytes (at most 65535 are kept), as a
+// WM_HART_MONITOR message carries it; the receiver frees it.
+intptr_t MakeMonitorRecord(const uint8_t* bytes, size_t count, int error, int preambles, uint32_t timeMs);
 
 // Seams for hosts and tests.
 using TransportFactory = std::function<std::unique_ptr<Transport>(int port, int bitsPerSecond, std::string* error)>;

@@ -83,7 +83,10 @@ inline QString caption(const QWidget& form, const char* button) {
 inline void click(const QWidget& form, const char* button) { child<QAbstractButton>(form, button)->click(); }
 inline bool enabled(const QWidget& form, const char* name) { return child<QWidget>(form, name)->isEnabled(); }
 
-class FormsTest : public apptest::IsolatedAppTest {
+// The utility's windows registered and its message boxes scripted, with no
+// meter: what every test that opens the main window starts from. A test
+// that adds a line resets it between `window` and this TearDown.
+class UtilityTest : public apptest::IsolatedAppTest {
 protected:
     void SetUp() override {
         app::ResetStore();
@@ -93,10 +96,27 @@ protected:
         app::RegisterTools();
     }
     void TearDown() override {
-        window.reset();  // the link closes while the meter is there
-        sim.reset();
+        window.reset();
         app::UnregisterForms();
         app::UnregisterTools();
+    }
+    QStringList boxTexts() const {
+        QStringList list;
+        for (const auto& box : ui.messageBoxes()) list << box.text;
+        return list;
+    }
+
+    ScriptedBackend ui;
+    platform::BackendGuard guard{ui};
+    std::unique_ptr<app::frmMain> window;
+};
+
+class FormsTest : public UtilityTest {
+protected:
+    void TearDown() override {
+        window.reset();  // the link closes while the meter is there
+        sim.reset();
+        UtilityTest::TearDown();
     }
 
     // The main window on a meter of `profile` with `settings` applied, connected.
@@ -129,11 +149,6 @@ protected:
         return sent;
     }
 
-    QStringList boxTexts() const {
-        QStringList list;
-        for (const auto& box : ui.messageBoxes()) list << box.text;
-        return list;
-    }
     // The one message box shown so far is this error box.
     void expectOnlyError(const QString& message) const {
         ASSERT_EQ(ui.messageBoxes().size(), 1u) << boxTexts().join('|').toStdString();
@@ -145,10 +160,7 @@ protected:
     }
     bool lampOn(const char* lamp) const { return child<app::Lamp>(*window, lamp)->isOn(); }
 
-    ScriptedBackend ui;
-    platform::BackendGuard guard{ui};
     std::unique_ptr<testsupport::SimOnPipe> sim;
-    std::unique_ptr<app::frmMain> window;
 };
 
 }  // namespace formstest

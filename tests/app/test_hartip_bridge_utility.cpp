@@ -18,14 +18,10 @@ using namespace formstest;
 
 constexpr int kBridgePort = 30;  // the bridge's line; the utility's port 1 is the bridge
 
-class UtilityThroughBridge : public apptest::IsolatedAppTest, public ::testing::WithParamInterface<bool> {
+class UtilityThroughBridge : public UtilityTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
-        app::ResetStore();
-        app::DeviceStatus = 0;
-        app::ComPort = 1;
-        app::RegisterForms();
-        app::RegisterTools();
+        UtilityTest::SetUp();
         meterLog = testing::TempDir() + "/utility-bridge-" + std::to_string(getpid()) + ".log";
         std::filesystem::remove(meterLog);
         std::string error;
@@ -51,8 +47,7 @@ protected:
         wendrel::SetPortPath(1, "");
         wendrel::SetPortPath(kBridgePort, "");
         std::filesystem::remove(meterLog);
-        app::UnregisterForms();
-        app::UnregisterTools();
+        UtilityTest::TearDown();
     }
     // The requests the meter received while `action` ran ("34 3F000000").
     std::vector<std::string> sentDuring(const std::function<void()>& action) {
@@ -69,18 +64,9 @@ protected:
         while (in >> date >> time >> command >> data) out.push_back(data == "-" ? command : command + " " + data);
         return out;
     }
-    QStringList boxTexts() const {
-        QStringList list;
-        for (const auto& box : ui.messageBoxes()) list << box.text;
-        return list;
-    }
-
-    ScriptedBackend ui;
-    platform::BackendGuard guard{ui};
     tools::SimProcess meter;
     std::string meterLog;
     std::unique_ptr<bridge::Bridge> running;
-    std::unique_ptr<app::frmMain> window;
 };
 
 TEST_P(UtilityThroughBridge, ConnectsAndEveryDialogReadsAndWrites) {

@@ -10,14 +10,10 @@ namespace {
 
 using namespace formstest;
 
-class UtilityOverHartIp : public apptest::IsolatedAppTest, public ::testing::WithParamInterface<bool> {
+class UtilityOverHartIp : public UtilityTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
-        app::ResetStore();
-        app::DeviceStatus = 0;
-        app::ComPort = 1;
-        app::RegisterForms();
-        app::RegisterTools();
+        UtilityTest::SetUp();
         sim = std::make_unique<testsupport::SimOnHartIp>(GetParam());
         std::string error;
         std::lock_guard lock(sim->meterMutex);
@@ -27,8 +23,7 @@ protected:
     void TearDown() override {
         window.reset();
         sim.reset();
-        app::UnregisterForms();
-        app::UnregisterTools();
+        UtilityTest::TearDown();
     }
     // The requests the meter received while `action` ran ("34 40200000").
     std::vector<std::string> sentDuring(const std::function<void()>& action) {
@@ -40,16 +35,7 @@ protected:
             sent.push_back(std::to_string(r.command) + (r.data.empty() ? "" : " " + hexOf(r.data)));
         return sent;
     }
-    QStringList boxTexts() const {
-        QStringList list;
-        for (const auto& box : ui.messageBoxes()) list << box.text;
-        return list;
-    }
-
-    ScriptedBackend ui;
-    platform::BackendGuard guard{ui};
     std::unique_ptr<testsupport::SimOnHartIp> sim;
-    std::unique_ptr<app::frmMain> window;
 };
 
 TEST_P(UtilityOverHartIp, ConnectsAndTheDialogsReadAndWrite) {

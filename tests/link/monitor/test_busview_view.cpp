@@ -56,13 +56,7 @@ std::vector<uint8_t> lineFrame(long n) {
 
 // A frame as the driver posts it: a heap record the window frees.
 intptr_t record(const std::vector<uint8_t>& bytes, uint32_t timeMs) {
-    auto* r = new uint8_t[8 + bytes.size()];
-    r[0] = static_cast<uint8_t>(bytes.size() >> 8);
-    r[1] = static_cast<uint8_t>(bytes.size());
-    r[2] = r[3] = 0;
-    for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<uint8_t>(timeMs >> (24 - 8 * i));
-    std::memcpy(r + 8, bytes.data(), bytes.size());
-    return reinterpret_cast<intptr_t>(r);
+    return wendrel::MakeMonitorRecord(bytes.data(), bytes.size(), 0, 0, timeMs);
 }
 
 void pressKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

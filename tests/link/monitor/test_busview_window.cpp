@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <cstring>
 #include <utility>
 
 #include "link/driver/frame.h"
@@ -40,13 +39,7 @@ using platform::ScriptedBackend;
 intptr_t record(const char* hex, uint32_t timeMs = 0) {
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(wendrel::fromHex(hex, bytes)) << hex;
-    auto* r = new uint8_t[8 + bytes.size()];
-    r[0] = static_cast<uint8_t>(bytes.size() >> 8);
-    r[1] = static_cast<uint8_t>(bytes.size());
-    r[2] = r[3] = 0;
-    for (int i = 0; i < 4; ++i) r[4 + i] = static_cast<uint8_t>(timeMs >> (24 - 8 * i));
-    std::memcpy(r + 8, bytes.data(), bytes.size());
-    return reinterpret_cast<intptr_t>(r);
+    return wendrel::MakeMonitorRecord(bytes.data(), bytes.size(), 0, 0, timeMs);
 }
 
 struct NoTarget : wendrel::MessageTarget {
