@@ -47,9 +47,6 @@ constexpr char kComPortKey[] = "Settings/ComPort";
 constexpr char kPollAddressKey[] = "Settings/PollAddress";
 constexpr int kLastPollAddress = 15;
 
-// The stored port's text as it stands in the settings; empty when none is stored.
-QString StoredComPortText() { return openSettings()->value(kComPortKey).toString(); }
-
 // The port a stored text names; port 1 when none is stored or the text is no port.
 uint8_t ComPortOf(const QString& stored) {
     bool ok = false;
@@ -57,10 +54,10 @@ uint8_t ComPortOf(const QString& stored) {
     return ok && port >= kFirstPort && port <= kLastPort ? static_cast<uint8_t>(port) : kFirstPort;
 }
 
-// The stored polling address; 0 when none is stored or the stored text is no address.
-uint8_t StoredPollAddress() {
+// The polling address a stored text names; 0 when none is stored or the text is no address.
+uint8_t PollAddressOf(const QString& stored) {
     bool ok = false;
-    const int address = openSettings()->value(kPollAddressKey).toString().trimmed().toInt(&ok);
+    const int address = stored.trimmed().toInt(&ok);
     return ok && address >= 0 && address <= kLastPollAddress ? static_cast<uint8_t>(address) : 0;
 }
 
@@ -123,9 +120,12 @@ frmMain::frmMain(const fenwire::FenwireApi& api, QWidget* parent)
     platform::applyEntryLook(*this);
     platform::prepareKeyboard(*this);
 
-    storedComPort_ = StoredComPortText();
+    {
+        const auto settings = openSettings();  // read once: the port's text as stored, and the address
+        storedComPort_ = settings->value(kComPortKey).toString();
+        storedPollAddress_ = PollAddressOf(settings->value(kPollAddressKey).toString());
+    }
     ComPort = ComPortOf(storedComPort_);
-    storedPollAddress_ = StoredPollAddress();
     PollAddress = storedPollAddress_;
     ShowPollAddress();
     portForm_ = new frmComPort(api, this);
